@@ -1,0 +1,44 @@
+# The two commands of the README: `make run` and `make test`. Everything else is a helper.
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build run test bench tsan asan format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/quorvel $(ARGS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
+
+# Sanitizer builds live in their own folders; TESTS picks the ctest label (test folder) to run.
+tsan: deps
+	$(MAKE) BUILD=build-tsan BUILD_TYPE=RelWithDebInfo CMAKE_ARGS=-DQUORVEL_SANITIZE=thread build
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --test-dir build-tsan --output-on-failure -j $(JOBS) $(if $(TESTS),-L "$(TESTS)")
+
+asan: deps
+	$(MAKE) BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEL_SANITIZE=address build
+	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j $(JOBS) $(if $(TESTS),-L "$(TESTS)")
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) build-tsan build-asan

@@ -1,0 +1,162 @@
+#include "core/SerialQueue.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+TEST(SerialQueue, RunsTasksOneAtATimeInOrder) {
+    SerialQueue queue("test.order");
+    std::vector<int> order;
+    std::atomic<int> running{0};
+    std::atomic<bool> overlapped{false};
+    for (int i = 0; i < 200; ++i) {
+        queue.async([&, i] {
+            if (running.fetch_add(1) != 0) {
+                overlapped = true;
+            }
+            order.push_back(i);
+            running.fetch_sub(1);
+        });
+    }
+    queue.sync([] {});
+    ASSERT_EQ(order.size(), 200u);
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(order[i], i);
+    }
+    EXPECT_FALSE(overlapped);
+}
+
+TEST(SerialQueue, TasksRunOnTheQueueThread) {
+    SerialQueue queue("test.thread");
+    EXPECT_FALSE(queue.isCurrent());
+    bool onQueue = false;
+    queue.sync([&] { onQueue = queue.isCurrent(); });
+    EXPECT_TRUE(onQueue);
+}
+
+TEST(SerialQueue, DelayedTaskWaitsItsTurnAndLetsOthersPass) {
+    SerialQueue queue("test.delay");
+    std::mutex mutex;
+    QStringList order;
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<qint64> delayedAt{-1};
+    queue.asyncAfter(150ms, [&] {
+        delayedAt = clock.elapsed();
+        std::lock_guard lock(mutex);
+        order << "delayed";
+    });
+    queue.asyncAfter(50ms, [&] {
+        std::lock_guard lock(mutex);
+        order << "sooner";
+    });
+    queue.async([&] {
+        std::lock_guard lock(mutex);
+        order << "now";
+    });
+    ASSERT_TRUE(waitUntil([&] { return delayedAt >= 0; }));
+    EXPECT_GE(delayedAt.load(), 150);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(order, (QStringList{"now", "sooner", "delayed"}));
+}
+
+TEST(SerialQueue, RepeatingTimerRunsUntilCancelled) {
+    SerialQueue queue("test.timer");
+    std::atomic<int> ticks{0};
+    auto timer = queue.repeating(5ms, [&] { ++ticks; });
+    ASSERT_TRUE(timer);
+    ASSERT_TRUE(waitUntil([&] { return ticks >= 3; }));
+    timer->cancel();
+    // A tick that was already running when cancel() returned may still finish; drain the queue
+    // past one more interval and check that nothing runs after that.
+    queue.sync([] {});
+    const int afterCancel = ticks;
+    std::promise<void> later;
+    queue.asyncAfter(30ms, [&] { later.set_value(); });
+    later.get_future().wait();
+    EXPECT_EQ(ticks.load(), afterCancel);
+}
+
+TEST(SerialQueue, DroppingTheTimerHandleStopsIt) {
+    SerialQueue queue("test.timer.drop");
+    std::atomic<int> ticks{0};
+    auto timer = queue.repeating(5ms, [&] { ++ticks; });
+    ASSERT_TRUE(waitUntil([&] { return ticks >= 1; }));
+    timer.reset();
+    queue.sync([] {});
+    const int afterDrop = ticks;
+    std::promise<void> later;
+    queue.asyncAfter(30ms, [&] { later.set_value(); });
+    later.get_future().wait();
+    EXPECT_EQ(ticks.load(), afterDrop);
+}
+
+TEST(SerialQueue, ShutdownRunsQueuedTasksAndDropsDelayedOnes) {
+    auto queue = std::make_unique<SerialQueue>("test.shutdown");
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    std::atomic<int> ran{0};
+    std::atomic<bool> delayedRan{false};
+    std::atomic<bool> tickRan{false};
+    queue->async([opened] { opened.wait(); });  // holds the queue while more work piles up
+    for (int i = 0; i < 10; ++i) {
+        queue->async([&] { ++ran; });
+    }
+    queue->asyncAfter(1ms, [&] { delayedRan = true; });
+    auto timer = queue->repeating(1ms, [&] { tickRan = true; });
+
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(20ms);
+        gate.set_value();
+    });
+    queue->shutdown();  // blocks until the queued tasks have run
+    releaser.join();
+
+    EXPECT_EQ(ran.load(), 10);
+    EXPECT_FALSE(delayedRan);
+    EXPECT_FALSE(tickRan);
+    EXPECT_FALSE(queue->async([] {}));
+    EXPECT_FALSE(queue->asyncAfter(1ms, [] {}));
+    EXPECT_FALSE(queue->sync([] {}));
+    EXPECT_EQ(queue->repeating(1ms, [] {}), nullptr);
+    queue.reset();  // a second shutdown through the destructor is harmless
+}
+
+TEST(SerialQueue, CanBeDestroyedFromItsOwnTask) {
+    auto owner = std::make_shared<std::unique_ptr<SerialQueue>>(
+        std::make_unique<SerialQueue>("test.selfdestroy"));
+    std::atomic<bool> destroyed{false};
+    std::atomic<bool> laterRan{false};
+    (*owner)->async([owner, &destroyed] {
+        owner->reset();
+        destroyed = true;
+    });
+    (*owner)->async([&] { laterRan = true; });
+    ASSERT_TRUE(waitUntil([&] { return destroyed && laterRan; }));
+}
+
+TEST(SerialQueue, TaskThatThrowsIsLoggedAndTheQueueGoesOn) {
+    LogCapture log;
+    SerialQueue queue("test.throw");
+    queue.async([] { throw std::runtime_error("boom"); });
+    bool after = false;
+    queue.sync([&] { after = true; });
+    EXPECT_TRUE(after);
+    EXPECT_TRUE(log.contains("test.throw: task failed: boom"));
+}
+
+TEST(SerialQueue, SyncFromTheQueueRunsInline) {
+    SerialQueue queue("test.reentrant");
+    int depth = 0;
+    queue.sync([&] { queue.sync([&] { depth = 2; }); });
+    EXPECT_EQ(depth, 2);
+}

@@ -1,0 +1,44 @@
+#include "support/TestSupport.h"
+
+#include "core/Log.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > deadline.count()) {
+            return condition();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+namespace {
+LogSink previousSink;
+}
+
+LogCapture::LogCapture() {
+    previousSink = setLogSink([this](const QString& line) {
+        std::lock_guard lock(mutex_);
+        lines_ << line;
+    });
+}
+
+LogCapture::~LogCapture() { setLogSink(std::move(previousSink)); }
+
+QStringList LogCapture::lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+}
+
+bool LogCapture::contains(const QString& line) const { return lines().contains(line); }
+
+QByteArray hexBytes(const char* text) {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}

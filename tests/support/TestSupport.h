@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <ostream>
+
+// Readable gtest output for Qt values.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
+    *out << "[" << bytes.toHex(' ').toStdString() << "]";
+}
+inline void PrintTo(const QStringList& list, std::ostream* out) {
+    *out << '(' << list.join(", ").toStdString() << ')';
+}
+
+// Waits for `condition` while the main thread's event loop keeps running; true when it became
+// true before the deadline. Tests wait on conditions, never on fixed sleeps.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+// Collects log lines while alive (restores the previous sink afterwards).
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+    bool contains(const QString& line) const;
+
+private:
+    mutable std::mutex mutex_;
+    QStringList lines_;
+};
+
+// Bytes from a string of hexadecimal pairs such as "11 80 00 00 01" (spaces ignored).
+QByteArray hexBytes(const char* text);
