@@ -5,7 +5,9 @@
 #include <QThread>
 #include <QTimer>
 
-void runOnMain(std::function<void()> function) { runOnMain(nullptr, std::move(function)); }
+void runOnMain(std::function<void()> function) {
+    runOnMain(nullptr, std::move(function));
+}
 
 void runOnMain(const QObject* context, std::function<void()> function) {
     QCoreApplication* app = QCoreApplication::instance();

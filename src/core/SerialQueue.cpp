@@ -79,9 +79,13 @@ SerialQueue::SerialQueue(QString label) : state_(std::make_shared<State>()) {
     state_->threadID = state_->thread.get_id();
 }
 
-SerialQueue::~SerialQueue() { shutdown(); }
+SerialQueue::~SerialQueue() {
+    shutdown();
+}
 
-const QString& SerialQueue::label() const { return state_->label; }
+const QString& SerialQueue::label() const {
+    return state_->label;
+}
 
 bool SerialQueue::async(Task task) {
     {
@@ -187,7 +191,9 @@ bool SerialQueue::sync(Task task) {
     return true;
 }
 
-bool SerialQueue::isCurrent() const { return std::this_thread::get_id() == state_->threadID; }
+bool SerialQueue::isCurrent() const {
+    return std::this_thread::get_id() == state_->threadID;
+}
 
 void SerialQueue::shutdown() {
     std::map<std::pair<Clock::time_point, uint64_t>, Task> dropped;

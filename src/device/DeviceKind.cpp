@@ -40,15 +40,25 @@ QString DeviceKind::name() const {
     return value_ == mountain ? QStringLiteral("Mountain DisplayPad") : QStringLiteral("MSD-TWO");
 }
 
-int DeviceKind::keyCount() const { return value_ == mountain ? 12 : 6; }
+int DeviceKind::keyCount() const {
+    return value_ == mountain ? 12 : 6;
+}
 
-double DeviceKind::backgroundAspect() const { return value_ == mountain ? 3.0 : 4.0 / 3.0; }
+double DeviceKind::backgroundAspect() const {
+    return value_ == mountain ? 3.0 : 4.0 / 3.0;
+}
 
-int DeviceKind::vendorID() const { return value_ == mountain ? 0x3282 : 0x0B00; }
+int DeviceKind::vendorID() const {
+    return value_ == mountain ? 0x3282 : 0x0B00;
+}
 
-int DeviceKind::productID() const { return value_ == mountain ? 0x0009 : 0x1001; }
+int DeviceKind::productID() const {
+    return value_ == mountain ? 0x0009 : 0x1001;
+}
 
-int DeviceKind::usagePage() const { return value_ == mountain ? 0xFF00 : 0xFFA0; }
+int DeviceKind::usagePage() const {
+    return value_ == mountain ? 0xFF00 : 0xFFA0;
+}
 
 std::optional<DeviceKind> DeviceKind::matching(int vendor, int product) {
     for (Value value : allCases) {
@@ -61,9 +71,8 @@ std::optional<DeviceKind> DeviceKind::matching(int vendor, int product) {
 }
 
 QString DeviceKind::identity(const std::optional<QString>& serial, uint32_t location) const {
-    const QString seed = serial && !serial->isEmpty()
-                             ? QStringLiteral("serial-") + *serial
-                             : QString::asprintf("port-%08x", location);
+    const QString seed = serial && !serial->isEmpty() ? QStringLiteral("serial-") + *serial
+                                                      : QString::asprintf("port-%08x", location);
     return rawValue() + QLatin1Char('-') + QString::fromLatin1(seed.toUtf8().toHex());
 }
 

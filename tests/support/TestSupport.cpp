@@ -30,14 +30,18 @@ LogCapture::LogCapture() {
     });
 }
 
-LogCapture::~LogCapture() { setLogSink(std::move(previousSink)); }
+LogCapture::~LogCapture() {
+    setLogSink(std::move(previousSink));
+}
 
 QStringList LogCapture::lines() const {
     std::lock_guard lock(mutex_);
     return lines_;
 }
 
-bool LogCapture::contains(const QString& line) const { return lines().contains(line); }
+bool LogCapture::contains(const QString& line) const {
+    return lines().contains(line);
+}
 
 QByteArray hexBytes(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
