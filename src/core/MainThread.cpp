@@ -1,9 +1,76 @@
 #include "core/MainThread.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+
+#include <deque>
+#include <mutex>
+
+namespace {
+// Calls coming from other threads pass through this object's own locked list rather than
+// through functors handed to Qt, so that every hand-over is ordered by a mutex that the thread
+// sanitizer can see (Qt's event queue is not instrumented in a sanitizer build).
+class MainDispatcher : public QObject {
+public:
+    struct Call {
+        QPointer<const QObject> context;
+        bool guarded = false;
+        std::function<void()> function;
+    };
+
+    static MainDispatcher* instance(QCoreApplication* app) {
+        static MainDispatcher* dispatcher = [app] {
+            auto* created = new MainDispatcher;
+            created->moveToThread(app->thread());
+            return created;
+        }();
+        return dispatcher;
+    }
+
+    void post(Call call) {
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            wake = calls_.empty();
+            calls_.push_back(std::move(call));
+        }
+        if (wake) {
+            QCoreApplication::postEvent(this, new QEvent(eventType()));
+        }
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() != eventType()) {
+            return QObject::event(event);
+        }
+        std::deque<Call> calls;
+        {
+            std::lock_guard lock(mutex_);
+            calls.swap(calls_);
+        }
+        for (Call& call : calls) {
+            if (call.guarded && !call.context) {
+                continue;  // its target is gone
+            }
+            call.function();
+        }
+        return true;
+    }
+
+private:
+    static QEvent::Type eventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    std::mutex mutex_;
+    std::deque<Call> calls_;
+};
+}  // namespace
 
 void runOnMain(std::function<void()> function) {
     runOnMain(nullptr, std::move(function));
@@ -14,9 +81,7 @@ void runOnMain(const QObject* context, std::function<void()> function) {
     if (!app) {
         return;  // no event loop: the process is going away
     }
-    // invokeMethod needs a non-const receiver; the call only posts an event to its thread.
-    QObject* receiver = context ? const_cast<QObject*>(context) : app;
-    QMetaObject::invokeMethod(receiver, std::move(function), Qt::QueuedConnection);
+    MainDispatcher::instance(app)->post({context, context != nullptr, std::move(function)});
 }
 
 void runOnMainAfter(std::chrono::milliseconds delay, const QObject* context,

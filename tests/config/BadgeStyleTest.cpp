@@ -18,16 +18,17 @@ TEST(BadgeStyle, FreshStyleDefaults) {
 }
 
 TEST(BadgeStyle, NamedColoursIgnoreLetterCase) {
-    for (const char* name : {"accent", "red", "orange", "yellow", "green", "mint", "teal", "cyan",
-                             "blue", "indigo", "purple", "pink", "brown", "gray", "grey", "black",
-                             "white"}) {
+    for (const char* name :
+         {"accent", "red", "orange", "yellow", "green", "mint", "teal", "cyan", "blue", "indigo",
+          "purple", "pink", "brown", "gray", "grey", "black", "white"}) {
         const auto lower = BadgeStyle::resolveColor(QString(name));
         const auto upper = BadgeStyle::resolveColor(QString(name).toUpper());
         ASSERT_TRUE(lower) << name;
         ASSERT_TRUE(upper) << name;
         EXPECT_EQ(*lower, *upper) << name;
     }
-    EXPECT_EQ(*BadgeStyle::resolveColor(QString("gray")), *BadgeStyle::resolveColor(QString("Grey")));
+    EXPECT_EQ(*BadgeStyle::resolveColor(QString("gray")),
+              *BadgeStyle::resolveColor(QString("Grey")));
     EXPECT_EQ(*BadgeStyle::resolveColor(QString("white")), QColor(Qt::white));
     EXPECT_EQ(*BadgeStyle::resolveColor(QString("black")), QColor(Qt::black));
 }

@@ -111,8 +111,10 @@ TEST(SerialQueue, ShutdownRunsQueuedTasksAndDropsDelayedOnes) {
     for (int i = 0; i < 10; ++i) {
         queue->async([&] { ++ran; });
     }
-    queue->asyncAfter(1ms, [&] { delayedRan = true; });
-    auto timer = queue->repeating(1ms, [&] { tickRan = true; });
+    // Not due before the shutdown, however slowly this machine runs; shutdown must not wait
+    // for them either.
+    queue->asyncAfter(1h, [&] { delayedRan = true; });
+    auto timer = queue->repeating(1h, [&] { tickRan = true; });
 
     std::thread releaser([&] {
         std::this_thread::sleep_for(20ms);
@@ -134,13 +136,18 @@ TEST(SerialQueue, ShutdownRunsQueuedTasksAndDropsDelayedOnes) {
 TEST(SerialQueue, CanBeDestroyedFromItsOwnTask) {
     auto owner = std::make_shared<std::unique_ptr<SerialQueue>>(
         std::make_unique<SerialQueue>("test.selfdestroy"));
+    std::promise<void> queued;
+    std::shared_future<void> allQueued = queued.get_future().share();
     std::atomic<bool> destroyed{false};
     std::atomic<bool> laterRan{false};
-    (*owner)->async([owner, &destroyed] {
+    SerialQueue& queue = **owner;
+    queue.async([owner, allQueued, &destroyed] {
+        allQueued.wait();  // the main thread is done with the queue
         owner->reset();
         destroyed = true;
     });
-    (*owner)->async([&] { laterRan = true; });
+    queue.async([&] { laterRan = true; });
+    queued.set_value();
     ASSERT_TRUE(waitUntil([&] { return destroyed && laterRan; }));
 }
 
