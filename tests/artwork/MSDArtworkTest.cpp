@@ -43,16 +43,12 @@ TEST(MSDArtwork, KeyRectsAreCentredInTheirCells) {
     EXPECT_DOUBLE_EQ(first.y(), 148);
     EXPECT_EQ(first.size(), QSizeF(64, 64));
     EXPECT_EQ(MSDArtwork::keyRect(4), QRectF(128, 28, 64, 64));
-    EXPECT_NEAR(MSDArtwork::keyRect(2).center().x(), 266.667, 0.001);
-    EXPECT_DOUBLE_EQ(MSDArtwork::keyRect(5).center().y(), 60);
 }
 
 TEST(MSDArtwork, EmptyButtonIsABlackJpeg) {
     const QImage image = decodedJpeg(MSDArtwork::jpeg(QImage(), 64, 64));
     ASSERT_EQ(image.size(), QSize(64, 64));
-    for (const QPoint p : {QPoint(0, 0), QPoint(32, 32), QPoint(63, 63)}) {
-        EXPECT_TRUE(near(image.pixel(p), Qt::black, 4));
-    }
+    EXPECT_TRUE(near(image.pixel(32, 32), Qt::black, 4));
     EXPECT_FALSE(MSDArtwork::jpeg(QImage(), 0, 64));
 }
 
@@ -90,8 +86,6 @@ TEST(MSDArtwork, CalibrationBarsMarkEachEdgeOnlyAtButtonSize) {
     EXPECT_TRUE(near(marked.pixel(4, 32), Qt::yellow, 60));
     EXPECT_TRUE(near(marked.pixel(32, 32), Qt::black, 8));
 
-    const QImage unmarked = decodedJpeg(MSDArtwork::jpeg(QImage(), 64, 64));
-    EXPECT_TRUE(near(unmarked.pixel(32, 4), Qt::black, 8));
     const QImage larger = decodedJpeg(MSDArtwork::jpeg(QImage(), 80, 80, {}, false, {}, {}, true));
     EXPECT_TRUE(near(larger.pixel(32, 4), Qt::black, 8));
 
@@ -99,23 +93,17 @@ TEST(MSDArtwork, CalibrationBarsMarkEachEdgeOnlyAtButtonSize) {
     EXPECT_FALSE(MSDArtwork::calibrationRequested({"quorvel", "--background"}));
 }
 
-TEST(MSDArtwork, AbsentBackgroundIsAllZero) {
-    const QByteArray bytes = MSDArtwork::backgroundRGB565(QImage());
-    EXPECT_EQ(bytes.size(), MSDArtwork::backgroundByteCount);
-    EXPECT_EQ(bytes, QByteArray(153600, '\0'));
-}
-
 TEST(MSDArtwork, PureColoursBecomeLittleEndianPairs) {
     const struct {
         QColor color;
         const char* pair;
-    } cases[] = {{Qt::white, "\xff\xff"},
-                 {Qt::red, "\x00\xf8"},
-                 {Qt::green, "\xe0\x07"},
-                 {Qt::blue, "\x1f\x00"},
-                 {Qt::black, "\x00\x00"}};
+    } cases[] = {
+        {Qt::white, "\xff\xff"}, {Qt::red, "\x00\xf8"},
+        {Qt::green, "\xe0\x07"}, {Qt::blue, "\x1f\x00"},
+        {Qt::black, "\x00\x00"}, {QColor(), "\x00\x00"}};  // no image at all: a black screen
     for (const auto& c : cases) {
-        const QByteArray bytes = MSDArtwork::backgroundRGB565(filled(32, 24, c.color));
+        const QByteArray bytes =
+            MSDArtwork::backgroundRGB565(c.color.isValid() ? filled(32, 24, c.color) : QImage());
         ASSERT_EQ(bytes.size(), 153600);
         EXPECT_EQ(bytes, QByteArray(c.pair, 2).repeated(240 * 320)) << c.color.name().toStdString();
     }
