@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
@@ -35,9 +36,29 @@ QSize boundedSize(QSize source) {
                  std::max(1, int(std::lround(source.height() * scale))));
 }
 
+// Whether an SVG pulls pictures from other files. The SVG parser would read any local image
+// it names, outside every limit here, and show it on a key (from where it could travel on in
+// an exported settings bundle). Pictures embedded as data stay allowed.
+bool referencesOtherFiles(const QByteArray& svg) {
+    QXmlStreamReader xml(svg);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) {
+            continue;
+        }
+        for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+            if (attribute.name() == QLatin1String("href") &&
+                !attribute.value().trimmed().startsWith(QLatin1Char('#')) &&
+                !attribute.value().trimmed().startsWith(QLatin1String("data:"))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 QImage vectorImage(const QByteArray& data) {
     // A compressed SVG inflates without bound inside the SVG parser, past every limit here.
-    if (data.startsWith("\x1f\x8b")) {
+    if (data.startsWith("\x1f\x8b") || referencesOtherFiles(data)) {
         throw ImageLoadError(ImageLoadError::unreadable);
     }
     QSvgRenderer renderer;

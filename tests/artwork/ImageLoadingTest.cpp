@@ -135,6 +135,22 @@ TEST(ImageLoading, CompressedSvgIsRefused) {
     EXPECT_EQ(refusal(gz), ImageLoadError::unreadable);
 }
 
+TEST(ImageLoading, SvgNamingOtherFilesIsRefused) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QUrl png = writeFile(dir, "private.png", encoded(filled(4, 4, Qt::red), "png"));
+    const QString svg =
+        "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+        "width='4' height='4'><image %1='%2' width='4' height='4'/></svg>";
+    EXPECT_EQ(refusal(svg.arg("href", png.toString()).toUtf8()), ImageLoadError::unreadable);
+    EXPECT_EQ(refusal(svg.arg("xlink:href", png.toLocalFile()).toUtf8()),
+              ImageLoadError::unreadable);
+    const QByteArray embedded =
+        "data:image/png;base64," + encoded(filled(4, 4, Qt::red), "png").toBase64();
+    const QImage image = ImageLoading::image(svg.arg("xlink:href", embedded).toUtf8());
+    EXPECT_TRUE(near(image.pixel(512, 512), Qt::red, 2));
+}
+
 TEST(ImageLoading, UnreadableFilesSayWhy) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
