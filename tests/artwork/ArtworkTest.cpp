@@ -1,0 +1,186 @@
+#include "ImageSamples.h"
+#include "artwork/Artwork.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The bounding box (y down) of the pixels near `color`, and how many there are in `area`.
+QRect boundsOf(const QImage& image, const QColor& color) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            box |= near(image.pixel(x, y), color, 24) ? QRect(x, y, 1, 1) : QRect();
+        }
+    }
+    return box;
+}
+int countNear(const QImage& image, const QRect& area, const QColor& color) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            count += near(image.pixel(x, y), color, 40) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+QImage badge(int64_t number, const QString& color, const QString& position,
+             bool truncation = true) {
+    return Artwork::badged(QImage(), number,
+                           BadgeStyle(std::nullopt, true, color, position, truncation));
+}
+
+// A DisplayPad key's bytes as an image, to read pixels back (y down).
+QImage keyImage(const std::optional<QByteArray>& bgr) {
+    EXPECT_TRUE(bgr);
+    return QImage(reinterpret_cast<const uchar*>(bgr->constData()), 102, 102, 306,
+                  QImage::Format_BGR888)
+        .copy();
+}
+
+// A wallpaper with one colour per key, so every key's slice is known.
+QColor keyColor(int key) {
+    return QColor::fromHsv(key * 30, 255, 255);
+}
+QImage keyedWallpaper(int keySide) {
+    QImage wallpaper(6 * keySide, 2 * keySide, QImage::Format_RGB32);
+    for (int key = 0; key < 12; ++key) {
+        for (int y = 0; y < keySide; ++y) {
+            for (int x = 0; x < keySide; ++x) {
+                wallpaper.setPixel((key % 6) * keySide + x, (key / 6) * keySide + y,
+                                   keyColor(key).rgb());
+            }
+        }
+    }
+    return wallpaper;
+}
+
+}  // namespace
+
+TEST(Artwork, KeyRectsFollowTheGridWithYUp) {
+    EXPECT_EQ(Artwork::keyRect(0), QRectF(0, 102, 102, 102));
+    EXPECT_EQ(Artwork::keyRect(5), QRectF(510, 102, 102, 102));
+    EXPECT_EQ(Artwork::keyRect(6), QRectF(0, 0, 102, 102));
+    EXPECT_EQ(Artwork::keyRect(11), QRectF(510, 0, 102, 102));
+}
+
+TEST(Artwork, EmptyKeyIsAllBlackAndPureColoursAreBlueGreenRedTriples) {
+    EXPECT_EQ(Artwork::bgr(QImage(), 102, 102), QByteArray(31212, '\0'));
+    EXPECT_FALSE(Artwork::bgr(QImage(), 0, 102));
+    const std::pair<QColor, QByteArray> cases[] = {{Qt::red, QByteArray("\x00\x00\xff", 3)},
+                                                   {Qt::green, QByteArray("\x00\xff\x00", 3)},
+                                                   {Qt::blue, QByteArray("\xff\x00\x00", 3)}};
+    for (const auto& [color, triple] : cases) {
+        EXPECT_EQ(Artwork::bgr(filled(40, 40, color), 102, 102), triple.repeated(102 * 102));
+    }
+}
+
+TEST(Artwork, KeyShowsItsOwnSliceOfTheStretchedWallpaper) {
+    const QImage wallpaper = keyedWallpaper(51);  // half size: stretched over the grid
+    for (int key : {0, 5, 6, 11}) {
+        const QImage image = keyImage(Artwork::bgr(QImage(), 102, 102, {}, wallpaper, key));
+        for (const QPoint point : {QPoint(3, 3), QPoint(51, 51), QPoint(98, 98)}) {
+            EXPECT_TRUE(near(image.pixel(point), keyColor(key), 2)) << key;
+        }
+    }
+    EXPECT_EQ(Artwork::bgr(QImage(), 102, 102, {}, wallpaper, std::nullopt),
+              QByteArray(31212, '\0'));
+}
+
+TEST(Artwork, ImageIsDrawnOverTheWallpaperThenTheLabel) {
+    QImage image = filled(102, 102, Qt::transparent);
+    for (int x = 0; x < 102; ++x) {
+        image.setPixel(x, 10, qRgb(255, 255, 255));  // one opaque white row
+    }
+    const QImage key = keyImage(Artwork::bgr(image, 102, 102, {}, keyedWallpaper(102), 7));
+    EXPECT_EQ(QColor(key.pixel(50, 10)), QColor(Qt::white));
+    EXPECT_TRUE(near(key.pixel(50, 90), keyColor(7), 2));
+
+    // 30-point white text whose line box starts 12 points in from the left and the bottom.
+    const QImage labelled = keyImage(Artwork::bgr(QImage(), 102, 102, QStringLiteral("88")));
+    const QRect textBox(12, 102 - 12 - 36, 48, 36);
+    EXPECT_GT(countNear(labelled, textBox, Qt::white), 100);
+    EXPECT_EQ(boundsOf(labelled, Qt::white) | textBox, textBox);
+}
+
+TEST(Artwork, SingleDigitBadgeIsACircleAtTheTopLeft) {
+    const QImage image = badge(7, "#FF0000", "top left");
+    EXPECT_EQ(image.size(), QSize(100, 100));
+    // (2, 66, 32, 32) with y up is rows 2 to 33 with y down.
+    const QRect pill = boundsOf(image, Qt::red);
+    EXPECT_NEAR(pill.left(), 2, 1);
+    EXPECT_NEAR(pill.right(), 33, 1);
+    EXPECT_NEAR(pill.top(), 2, 1);
+    EXPECT_NEAR(pill.bottom(), 33, 1);
+    EXPECT_EQ(qAlpha(image.pixel(3, 3)), 0);  // rounded corners stay clear
+    EXPECT_GT(countNear(image, pill, Qt::white), 10);
+}
+
+TEST(Artwork, BadgeWidthFollowsTheText) {
+    const QColor red(0xFF3B30);
+    EXPECT_NEAR(boundsOf(badge(-4, "red", "top left"), red).width(), 32, 1);
+    const int two = boundsOf(badge(12, "red", "top left"), red).width();
+    EXPECT_GE(two, 38);
+    EXPECT_LT(two, 50);
+    // Long text shrinks to 84 points, so the pill never leaves the image.
+    EXPECT_NEAR(boundsOf(badge(12345678901234, "red", "top left", false), red).width(), 96, 2);
+    // Truncation turns everything above 99 into "99+".
+    EXPECT_EQ(badge(150, "blue", ""), badge(100000, "blue", ""));
+    EXPECT_EQ(badge(99, "blue", "", true), badge(99, "blue", "", false));
+    EXPECT_NE(badge(150, "blue", "", true), badge(150, "blue", "", false));
+}
+
+TEST(Artwork, TextColourFollowsTheFillLuminance) {
+    const QRect inside(10, 10, 16, 16);  // within the circle at (2, 2, 32, 32), y down
+    EXPECT_GT(countNear(badge(5, "white", "top left"), inside, Qt::black), 10);
+    EXPECT_GT(countNear(badge(5, "black", "top left"), inside, Qt::white), 10);
+    EXPECT_GT(countNear(badge(5, "#FFFF00", "top left"), inside, Qt::black), 10);  // L > 0.6
+    // A colour that does not resolve, and no colour at all, give the accent colour.
+    EXPECT_TRUE(
+        near(badge(3, "chartreuse", "top left").pixel(6, 18), BadgeStyle::accentColor(), 2));
+    const QImage absent = Artwork::badged(filled(10, 10, Qt::blue), 3, BadgeStyle());
+    EXPECT_TRUE(near(absent.pixel(93, 18), BadgeStyle::accentColor(), 2));
+    EXPECT_EQ(QColor(absent.pixel(5, 95)), QColor(Qt::blue));  // the base image shows
+}
+
+TEST(Artwork, BadgePositions) {
+    const auto pillOf = [](const QString& position) {
+        return boundsOf(badge(4, "#00FF00", position), Qt::green);
+    };
+    const QRect bottomRight = pillOf("bottom right");  // (98 - 32, 2) with y up
+    EXPECT_NEAR(bottomRight.left(), 66, 1);
+    EXPECT_NEAR(bottomRight.bottom(), 97, 1);
+    const QRect centre = pillOf("middle middle");
+    EXPECT_NEAR(centre.left(), 34, 1);
+    EXPECT_NEAR(centre.top(), 34, 1);
+    EXPECT_EQ(pillOf("somewhere"), centre);
+    EXPECT_EQ(pillOf("TOP LEFT"), centre);  // matching is exact
+    EXPECT_EQ(pillOf("  top   left "), pillOf("top left"));
+    EXPECT_EQ(pillOf("top").topLeft(), QPoint(34, 2));  // one piece serves both directions
+}
+
+TEST(Artwork, CropIsNeededOnlyWhenTheShapeDiffers) {
+    EXPECT_FALSE(Artwork::requiresCrop(filled(300, 100, Qt::red), 3.0));
+    EXPECT_TRUE(Artwork::requiresCrop(filled(300, 101, Qt::red), 3.0));
+}
+
+TEST(Artwork, PngKeepsThePixelsAtTheAskedSizeWithoutTexts) {
+    QImage image = filled(10, 10, Qt::red);
+    for (int x = 0; x < 10; ++x) {
+        image.setPixel(x, 9, qRgba(0, 0, 0, 0));  // transparent bottom row
+    }
+    image.setText("Description", "secret");
+    const QImage own = QImage::fromData(Artwork::png(image).value_or(QByteArray()), "png");
+    EXPECT_EQ(own.size(), QSize(10, 10));
+    EXPECT_EQ(own.pixel(3, 9), qRgba(0, 0, 0, 0));
+    EXPECT_TRUE(own.text("Description").isEmpty());
+    const QImage scaled = QImage::fromData(Artwork::png(image, 64, 100).value_or(QByteArray()));
+    EXPECT_EQ(scaled.size(), QSize(64, 100));
+    EXPECT_TRUE(near(scaled.pixel(30, 3), Qt::red, 2));
+    EXPECT_EQ(qAlpha(scaled.pixel(30, 99)), 0);
+    EXPECT_FALSE(Artwork::png(QImage()));
+    EXPECT_FALSE(Artwork::png(image, 0, 32));
+}

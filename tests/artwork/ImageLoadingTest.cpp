@@ -1,0 +1,168 @@
+#include "ImageSamples.h"
+#include "artwork/ImageLoading.h"
+#include "core/ActionError.h"
+
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The refusal that decoding `bytes` (or the file at `url`) throws; -1 when it returned.
+template <typename Source>
+int refusal(const Source& source) {
+    try {
+        ImageLoading::image(source);
+    } catch (const ImageLoadError& error) {
+        return error.kind();
+    }
+    return -1;
+}
+
+QUrl writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_EQ(file.write(bytes), bytes.size());
+    return QUrl::fromLocalFile(file.fileName());
+}
+
+}  // namespace
+
+TEST(ImageLoadError, TextsAreTheUserFacingMessages) {
+    EXPECT_EQ(ImageLoadError(ImageLoadError::tooLarge).message(),
+              "The image file is larger than 30 MB");
+    EXPECT_EQ(ImageLoadError(ImageLoadError::tooManyPixels).message(),
+              "The image has more than 100 megapixels");
+    EXPECT_STREQ(ImageLoadError(ImageLoadError::unreadable).what(),
+                 "The image could not be decoded");
+}
+
+TEST(ImageLoading, PixelLimitIsInclusiveAndOverflowIsRefused) {
+    EXPECT_NO_THROW(ImageLoading::validatePixels(10000, 10000));
+    EXPECT_THROW(ImageLoading::validatePixels(10001, 10000), ImageLoadError);
+    EXPECT_THROW(ImageLoading::validatePixels(INT64_MAX / 2, 3), ImageLoadError);
+}
+
+TEST(ImageLoading, ByteLimitIsInclusiveForDataAndFiles) {
+    QByteArray data(ImageLoading::maxBytes, '\0');
+    EXPECT_EQ(refusal(data), ImageLoadError::unreadable);  // passed the byte check
+    EXPECT_EQ(refusal(data + '\0'), ImageLoadError::tooLarge);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A valid PNG padded to the limit: decoders ignore what follows the end chunk.
+    QByteArray png = encoded(filled(3, 2, Qt::green), "png");
+    png.append(QByteArray(ImageLoading::maxBytes - png.size(), '\0'));
+    EXPECT_EQ(ImageLoading::image(writeFile(dir, "limit.png", png)).size(), QSize(3, 2));
+    EXPECT_EQ(refusal(writeFile(dir, "over.png", png + '\0')), ImageLoadError::tooLarge);
+    // /dev/zero reports no size at all; reading stops one byte past the limit.
+    EXPECT_EQ(refusal(QUrl::fromLocalFile("/dev/zero")), ImageLoadError::tooLarge);
+}
+
+TEST(ImageLoading, HundredMegapixelsDecodeScaledToTheCap) {
+    const QImage image = ImageLoading::image(craftedPng(10000, 10000, true));
+    EXPECT_EQ(image.size(), QSize(4096, 4096));
+    EXPECT_EQ(QColor(image.pixel(2000, 2000)), QColor(Qt::black));
+    EXPECT_EQ(ImageLoading::image(craftedPng(8192, 1024, true)).size(), QSize(4096, 512));
+}
+
+TEST(ImageLoading, MorePixelsThanTheLimitAreRefusedFromTheHeaderAlone) {
+    // The data chunk could never fill this picture: the refusal comes before any decoding.
+    EXPECT_EQ(refusal(craftedPng(10001, 10000, false)), ImageLoadError::tooManyPixels);
+}
+
+TEST(ImageLoading, SmallImagesKeepTheirSize) {
+    const QImage image = ImageLoading::image(encoded(filled(50, 20, Qt::red), "png"));
+    EXPECT_EQ(image.size(), QSize(50, 20));
+    EXPECT_TRUE(near(image.pixel(25, 10), Qt::red, 0));
+}
+
+TEST(ImageLoading, OrientationTagIsApplied) {
+    QImage source = filled(40, 20, Qt::blue);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 10; ++x) {
+            source.setPixel(x, y, qRgb(255, 0, 0));  // the left quarter red
+        }
+    }
+    const QImage image = ImageLoading::image(jpegWithOrientation(source, 6));
+    ASSERT_EQ(image.size(), QSize(20, 40));
+    // A quarter turn clockwise brings the left edge to the top.
+    EXPECT_TRUE(near(image.pixel(10, 2), Qt::red, 40));
+    EXPECT_TRUE(near(image.pixel(10, 37), Qt::blue, 40));
+}
+
+TEST(ImageLoading, FormatComesFromTheContentNotTheName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray png = encoded(filled(7, 5, Qt::red), "png");
+    EXPECT_EQ(ImageLoading::image(writeFile(dir, "picture.jpg", png)).size(), QSize(7, 5));
+    EXPECT_EQ(refusal(writeFile(dir, "notes.png", "Just some words.\n")),
+              ImageLoadError::unreadable);
+}
+
+TEST(ImageLoading, BrokenBytesAreUnreadable) {
+    const QByteArray png = encoded(filled(64, 64, Qt::red), "png");
+    const QByteArray jpeg = encoded(filled(64, 64, Qt::red), "jpeg");
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("hello, world"), png.left(40), png.left(8), jpeg.left(4),
+          craftedPng(0, 10, false), craftedPng(3000, 3000, false)}) {
+        EXPECT_EQ(refusal(bytes), ImageLoadError::unreadable) << bytes.left(16).toHex().data();
+    }
+}
+
+TEST(ImageLoading, SvgIsDrawnAsAVectorWithinTheCap) {
+    const QImage small = ImageLoading::image(QByteArray(
+        "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20' viewBox='0 0 40 20'>"
+        "<rect width='20' height='20' fill='#ff0000'/>"
+        "<rect x='20' width='20' height='20' fill='#0000ff'/></svg>"));
+    // A small intrinsic size is drawn large enough for any key, in the same shape.
+    EXPECT_EQ(small.size(), QSize(1024, 512));
+    EXPECT_TRUE(near(small.pixel(100, 256), Qt::red, 0));
+    EXPECT_TRUE(near(small.pixel(900, 256), Qt::blue, 0));
+    const QImage huge = ImageLoading::image(
+        QByteArray("<svg xmlns='http://www.w3.org/2000/svg' width='1000000' height='500000'/>"));
+    EXPECT_EQ(huge.size(), QSize(4096, 2048));
+}
+
+TEST(ImageLoading, CompressedSvgIsRefused) {
+    // gzip framing: the SVG parser would inflate it without a bound.
+    const QByteArray svg("<svg xmlns='http://www.w3.org/2000/svg' width='4' height='4'/>");
+    const QByteArray gz =
+        QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10) + qCompress(svg).mid(6);
+    EXPECT_EQ(refusal(gz), ImageLoadError::unreadable);
+}
+
+TEST(ImageLoading, SvgNamingOtherFilesIsRefused) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QUrl png = writeFile(dir, "private.png", encoded(filled(4, 4, Qt::red), "png"));
+    const QString svg =
+        "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+        "width='4' height='4'><image %1='%2' width='4' height='4'/></svg>";
+    EXPECT_EQ(refusal(svg.arg("href", png.toString()).toUtf8()), ImageLoadError::unreadable);
+    EXPECT_EQ(refusal(svg.arg("xlink:href", png.toLocalFile()).toUtf8()),
+              ImageLoadError::unreadable);
+    const QByteArray embedded =
+        "data:image/png;base64," + encoded(filled(4, 4, Qt::red), "png").toBase64();
+    const QImage image = ImageLoading::image(svg.arg("xlink:href", embedded).toUtf8());
+    EXPECT_TRUE(near(image.pixel(512, 512), Qt::red, 2));
+}
+
+TEST(ImageLoading, UnreadableFilesSayWhy) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto failure = [](const QUrl& url) -> QString {
+        try {
+            ImageLoading::image(url);
+        } catch (const ActionError& error) {
+            return error.message();
+        }
+        return {};
+    };
+    EXPECT_TRUE(failure(QUrl::fromLocalFile(dir.filePath("gone.png"))).contains("does not exist"));
+    EXPECT_TRUE(failure(QUrl::fromLocalFile(dir.path())).contains("folder"));
+    EXPECT_TRUE(failure(QUrl("https://example.com/a.png")).contains("not a local file"));
+}
