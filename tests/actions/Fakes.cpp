@@ -2,3 +2,4 @@
 // compiled with the suite even before a test includes it.
 #include "FakeAudioOutput.h"
 #include "FakeInputPoster.h"
+#include "FakeDisplayBrightness.h"
