@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -44,6 +45,11 @@ public:
 
     // Opens the address with the application called `id`; empty on success, else the error.
     virtual QString openUrlWith(const QUrl& url, const QString& id) = 0;
+
+    // The icon the desktop shows for `path` (a desktop entry's own icon, the folder icon for a
+    // folder), `size` pixels square at most; a null image when there is none. Uses the icon
+    // theme, so it needs the GUI application.
+    virtual QImage icon(const QString& path, int size) = 0;
 
     // Applications that open https addresses and HTML documents, in the system's order (unsorted,
     // possibly with repeated ids). Blocking reads of the installed entries.

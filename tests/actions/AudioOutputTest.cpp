@@ -19,20 +19,6 @@ QString errorOf(const std::function<void()>& call) {
 
 }  // namespace
 
-TEST(AudioOutput, StepUpNearFullScaleStopsAtFullScale) {
-    FakeAudioOutput output;
-    output.level = 0.99;
-    EXPECT_DOUBLE_EQ(output.changeVolume(0.02), 1.0);
-    EXPECT_DOUBLE_EQ(output.level, 1.0);
-}
-
-TEST(AudioOutput, StepDownNearSilenceStopsAtSilence) {
-    FakeAudioOutput output;
-    output.level = 0.01;
-    EXPECT_DOUBLE_EQ(output.changeVolume(-0.05), 0.0);
-    EXPECT_DOUBLE_EQ(output.level, 0.0);
-}
-
 TEST(AudioOutput, StepUpNeverLowersAnAmplifiedLevel) {
     FakeAudioOutput output;
     output.level = 1.5;

@@ -19,15 +19,6 @@ QString errorOf(const std::function<void()>& call) {
 
 }  // namespace
 
-TEST(DisplayBrightness, ChangeClampsToTheFullRange) {
-    FakeDisplayBrightness display;
-    display.current = 0.98;
-    EXPECT_DOUBLE_EQ(display.change(0.05), 1.0);
-    display.current = 0.03;
-    EXPECT_DOUBLE_EQ(display.change(-0.05), 0.0);
-    EXPECT_DOUBLE_EQ(display.current, 0.0);
-}
-
 TEST(DisplayBrightness, UnreadableLevelChangesNothing) {
     FakeDisplayBrightness display;
     display.failure = "This Mac display does not expose native brightness control";

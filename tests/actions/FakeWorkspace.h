@@ -33,11 +33,13 @@ public:
         opened << "url " + url.toString() + " with " + id;
         return refuse ? QStringLiteral("refused") : QString();
     }
+    QImage icon(const QString& path, int) override { return icons.value(path); }
     QList<InstalledBrowser> browsers() override { return browserList; }
 
     bool refuse = false;
     QMap<QString, QString> installed;
     QList<InstalledBrowser> browserList;
+    QMap<QString, QImage> icons;
     QStringList opened;
 };
 

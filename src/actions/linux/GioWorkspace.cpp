@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
+#include <QImageReader>
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -52,6 +54,39 @@ GObjectPtr<GDesktopAppInfo> applicationWithId(const QString& id) {
         info.reset(g_desktop_app_info_new((id + ".desktop").toUtf8().constData()));
     }
     return info;
+}
+
+// Icons come from files we do not control; anything larger than this is not an icon.
+constexpr int largestIconSide = 2048;
+
+QImage imageFromFile(const QString& path, int size) {
+    QImageReader reader(path);
+    const QSize original = reader.size();
+    if (!original.isValid() || original.width() > largestIconSide ||
+        original.height() > largestIconSide) {
+        return {};
+    }
+    reader.setScaledSize(original.scaled(size, size, Qt::KeepAspectRatio));
+    return reader.read();
+}
+
+QImage imageFromIcon(GIcon* icon, int size) {
+    if (G_IS_FILE_ICON(icon)) {
+        char* path = g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon)));
+        const QImage image = path ? imageFromFile(QFile::decodeName(path), size) : QImage();
+        g_free(path);
+        return image;
+    }
+    if (G_IS_THEMED_ICON(icon)) {
+        for (const gchar* const* name = g_themed_icon_get_names(G_THEMED_ICON(icon));
+             name != nullptr && *name != nullptr; ++name) {
+            const QIcon themed = QIcon::fromTheme(QString::fromUtf8(*name));
+            if (!themed.isNull()) {
+                return themed.pixmap(size, size).toImage();
+            }
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -124,6 +159,22 @@ QString GioWorkspace::openUrlWith(const QUrl& url, const QString& id) {
         return takeError(error, QStringLiteral("The application %1 could not be started").arg(id));
     }
     return {};
+}
+
+QImage GioWorkspace::icon(const QString& path, int size) {
+    const QByteArray file = QFile::encodeName(path);
+    if (path.endsWith(QLatin1String(".desktop"))) {
+        GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new_from_filename(file.constData()));
+        GIcon* icon = info ? g_app_info_get_icon(G_APP_INFO(info.get())) : nullptr;
+        if (icon != nullptr) {
+            return imageFromIcon(icon, size);
+        }
+    }
+    GObjectPtr<GFile> location(g_file_new_for_path(file.constData()));
+    GObjectPtr<GFileInfo> info(g_file_query_info(location.get(), G_FILE_ATTRIBUTE_STANDARD_ICON,
+                                                 G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+    GIcon* icon = info ? g_file_info_get_icon(info.get()) : nullptr;
+    return icon != nullptr ? imageFromIcon(icon, size) : QImage();
 }
 
 QList<InstalledBrowser> GioWorkspace::browsers() {

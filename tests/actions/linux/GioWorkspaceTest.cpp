@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QTemporaryDir>
 
 namespace {
@@ -43,6 +45,20 @@ public:
                        "x-scheme-handler/https;message/rfc822;");
         addApplication(data + "/applications/files.desktop", "Files", "files", "inode/directory;");
         addApplication(dir.filePath("elsewhere/tool.desktop"), "Tool", "tool", "");
+        QImage square(256, 128, QImage::Format_ARGB32);
+        square.fill(Qt::red);
+        square.save(dir.filePath("elsewhere/wide.png"));
+        addApplication(dir.filePath("elsewhere/pictured.desktop"), "Pictured", "pictured", "",
+                       dir.filePath("elsewhere/wide.png"));
+        const QString themed = data + "/icons/hicolor/64x64/apps";
+        QDir().mkpath(themed);
+        square.fill(Qt::blue);
+        square.scaled(64, 64).save(themed + "/quorvel-themed.png");
+        writeFile(data + "/icons/hicolor/index.theme",
+                  "[Icon Theme]\nName=Hicolor\nDirectories=64x64/apps\n\n"
+                  "[64x64/apps]\nSize=64\nType=Fixed\n");
+        addApplication(dir.filePath("elsewhere/themed.desktop"), "Themed", "themed", "",
+                       "quorvel-themed");
         writeFile(dir.filePath("elsewhere/not-an-entry.desktop"), "just text\n");
         // What update-desktop-database writes when applications are installed; GIO finds the
         // handlers of a type through it.
@@ -67,11 +83,14 @@ public:
     }
 
     void addApplication(const QString& path, const QString& name, const QString& marker,
-                        const QString& types) {
+                        const QString& types, const QString& icon = {}) {
         QString entry = QString("[Desktop Entry]\nType=Application\nName=%1\nExec=%2 %3 %u\n")
                             .arg(name, dir.filePath("record.sh"), marker);
         if (!types.isEmpty()) {
             entry += "MimeType=" + types + "\n";
+        }
+        if (!icon.isEmpty()) {
+            entry += "Icon=" + icon + "\n";
         }
         writeFile(path, entry.toUtf8());
     }
@@ -172,4 +191,27 @@ TEST(GioWorkspace, ApplicationFoldersAreNotPlainFolders) {
     EXPECT_FALSE(workspace.isPackage(dir.filePath("Plain")));
     EXPECT_EQ(OpenTargets::folder(dir.filePath("Example.app"), workspace), std::nullopt);
     EXPECT_EQ(OpenTargets::folder(dir.filePath("Plain"), workspace), dir.filePath("Plain"));
+}
+
+TEST(GioWorkspace, ApplicationIconFromAFileKeepsItsShapeWithinTheSize) {
+    GioWorkspace workspace;
+    const QImage icon = workspace.icon(desktop().dir.filePath("elsewhere/pictured.desktop"), 64);
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.size(), QSize(64, 32));
+    EXPECT_EQ(icon.pixelColor(10, 10), QColor(Qt::red));
+}
+
+TEST(GioWorkspace, ApplicationIconByNameComesFromTheIconTheme) {
+    QIcon::setThemeSearchPaths({desktop().dir.filePath("data/icons")});
+    QIcon::setThemeName("hicolor");
+    GioWorkspace workspace;
+    const QImage icon = workspace.icon(desktop().dir.filePath("elsewhere/themed.desktop"), 64);
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixelColor(32, 32), QColor(Qt::blue));
+}
+
+TEST(GioWorkspace, MissingFileHasNoIcon) {
+    GioWorkspace workspace;
+    EXPECT_TRUE(workspace.icon(desktop().dir.filePath("elsewhere/gone.desktop"), 64).isNull());
+    EXPECT_TRUE(workspace.icon(desktop().dir.filePath("elsewhere/gone"), 64).isNull());
 }
