@@ -1,0 +1,189 @@
+#include "DbusDaemon.h"
+#include "FakeSystemServices.h"
+#include "actions/linux/BacklightBrightness.h"
+
+#include "core/ActionError.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace {
+
+QString errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const ActionError& error) {
+        return error.message();
+    }
+    return "(no error)";
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+}
+
+}  // namespace
+
+class BacklightBrightnessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        ASSERT_FALSE(bus.address().isEmpty()) << bus.log().toStdString();
+        // Settings live in memory for the whole test program, never in the user's files.
+        qputenv("GSETTINGS_BACKEND", "memory");
+    }
+
+    QString sysfs() const { return folder.filePath("backlight"); }
+
+    void addPanel(const QString& name, const QByteArray& type, const QByteArray& brightness,
+                  const QByteArray& maximum) {
+        ASSERT_TRUE(QDir().mkpath(sysfs() + "/" + name));
+        ASSERT_TRUE(writeFile(sysfs() + "/" + name + "/type", type + "\n"));
+        ASSERT_TRUE(writeFile(sysfs() + "/" + name + "/brightness", brightness + "\n"));
+        ASSERT_TRUE(writeFile(sysfs() + "/" + name + "/max_brightness", maximum + "\n"));
+    }
+
+    // A compiled schema with the desktop's ambient-brightness key, in the test folder.
+    QString compileSchema() {
+        const QString dir = folder.filePath("schemas");
+        QDir().mkpath(dir);
+        writeFile(dir + "/org.quorvel.test.power.gschema.xml", R"(<schemalist>
+  <schema id="org.quorvel.test.power" path="/org/quorvel/test/power/">
+    <key name="ambient-enabled" type="b"><default>false</default></key>
+  </schema>
+</schemalist>
+)");
+        QProcess compiler;
+        compiler.start("glib-compile-schemas", {dir});
+        EXPECT_TRUE(compiler.waitForFinished() && compiler.exitCode() == 0)
+            << compiler.readAllStandardError().toStdString();
+        return dir;
+    }
+
+    BacklightBrightness::Options options() const {
+        BacklightBrightness::Options result;
+        result.sysfsRoot = sysfs();
+        result.systemBusAddress = bus.address();
+        result.settingsSchema = "org.quorvel.test.power";
+        return result;
+    }
+
+    QTemporaryDir folder;
+    DbusDaemon bus;
+};
+
+TEST_F(BacklightBrightnessTest, ReadsTheBuiltInPanelBeforeOtherBacklights) {
+    addPanel("intel_backlight", "raw", "100", "1000");
+    addPanel("acpi_video0", "firmware", "30", "120");
+    BacklightBrightness display(options());
+    EXPECT_DOUBLE_EQ(display.level(), 0.25);
+}
+
+TEST_F(BacklightBrightnessTest, ChangeIsWrittenThroughLogind) {
+    addPanel("panel", "raw", "500", "1000");
+    FakeSystemServices services(bus.address(), sysfs(), true, false);
+    ASSERT_TRUE(services.isRegistered());
+    BacklightBrightness display(options());
+    EXPECT_DOUBLE_EQ(display.change(0.05), 0.55);
+    EXPECT_EQ(services.logindCalls(), QStringList{"backlight panel 550"});
+    EXPECT_DOUBLE_EQ(display.level(), 0.55);
+}
+
+TEST_F(BacklightBrightnessTest, ChangesClampAtTheEndsOfTheRange) {
+    addPanel("panel", "raw", "990", "1000");
+    FakeSystemServices services(bus.address(), sysfs(), true, false);
+    BacklightBrightness display(options());
+    display.change(0.05);
+    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "1000");
+    ASSERT_TRUE(writeFile(sysfs() + "/panel/brightness", "20"));
+    display.change(-0.05);
+    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "0");
+}
+
+TEST_F(BacklightBrightnessTest, StepSmallerThanThePanelsOwnStepStillMovesIt) {
+    addPanel("panel", "platform", "3", "7");
+    FakeSystemServices services(bus.address(), sysfs(), true, false);
+    BacklightBrightness display(options());
+    display.change(0.05);
+    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "4");
+    display.change(-0.05);
+    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "3");
+}
+
+TEST_F(BacklightBrightnessTest, WithoutLogindTheBacklightFileIsWrittenDirectly) {
+    addPanel("panel", "raw", "40", "100");
+    BacklightBrightness display(options());
+    display.change(0.1);
+    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "50");
+}
+
+TEST_F(BacklightBrightnessTest, RefusedWriteReportsItsMessage) {
+    ASSERT_TRUE(QDir().mkpath(sysfs() + "/panel"));
+    // A readable number that even root cannot write.
+    ASSERT_TRUE(QFile::link("/proc/sys/kernel/ngroups_max", sysfs() + "/panel/brightness"));
+    const QByteArray groups = readFile("/proc/sys/kernel/ngroups_max");
+    ASSERT_TRUE(
+        writeFile(sysfs() + "/panel/max_brightness", QByteArray::number(groups.toLongLong() * 2)));
+    BacklightBrightness display(options());
+    EXPECT_DOUBLE_EQ(display.level(), 0.5);
+    EXPECT_EQ(errorOf([&] { display.change(0.1); }), "Could not change Mac display brightness");
+}
+
+TEST_F(BacklightBrightnessTest, NoBacklightIsUnavailable) {
+    BacklightBrightness display(options());
+    EXPECT_EQ(errorOf([&] { display.level(); }), "Mac display brightness control is unavailable");
+    EXPECT_EQ(errorOf([&] { display.change(0.05); }),
+              "Mac display brightness control is unavailable");
+}
+
+TEST_F(BacklightBrightnessTest, UnreadableLevelIsReportedNotTakenAsZero) {
+    addPanel("panel", "raw", "garbage", "100");
+    addPanel("other", "raw", "10", "0");
+    BacklightBrightness display(options());
+    EXPECT_EQ(errorOf([&] { display.level(); }),
+              "This Mac display does not expose native brightness control");
+    QDir(sysfs() + "/other").removeRecursively();
+    EXPECT_EQ(errorOf([&] { display.change(0.05); }),
+              "This Mac display does not expose native brightness control");
+}
+
+TEST_F(BacklightBrightnessTest, AutomaticBrightnessNeedsTheDesktopSwitch) {
+    FakeSystemServices services(bus.address(), sysfs(), false, true);
+    BacklightBrightness::Options settings = options();
+    settings.settingsSchema = "org.quorvel.absent.power";
+    BacklightBrightness display(settings);
+    EXPECT_EQ(errorOf([&] { display.toggleAutomatic(); }),
+              "This Mac display does not support automatic brightness");
+}
+
+TEST_F(BacklightBrightnessTest, AutomaticBrightnessNeedsALightSensor) {
+    FakeSystemServices services(bus.address(), sysfs(), false, true, false);
+    BacklightBrightness::Options settings = options();
+    settings.schemaDirectory = compileSchema();
+    BacklightBrightness display(settings);
+    EXPECT_EQ(errorOf([&] { display.automatic(); }),
+              "This Mac display does not support automatic brightness");
+}
+
+TEST_F(BacklightBrightnessTest, AutomaticBrightnessTogglesTheDesktopSwitch) {
+    FakeSystemServices services(bus.address(), sysfs(), false, true);
+    ASSERT_TRUE(services.isRegistered());
+    BacklightBrightness::Options settings = options();
+    settings.schemaDirectory = compileSchema();
+    BacklightBrightness display(settings);
+    const bool before = display.automatic();
+    display.toggleAutomatic();
+    EXPECT_EQ(display.automatic(), !before);
+    display.toggleAutomatic();
+    EXPECT_EQ(display.automatic(), before);
+}

@@ -1,0 +1,198 @@
+#include "actions/linux/KeyCodeTable.h"
+#include "actions/linux/UinputKeyboard.h"
+
+#include "core/ActionError.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <tuple>
+#include <vector>
+
+#include <fcntl.h>
+#include <linux/input.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+using KernelEvent = std::tuple<int, int, int>;  // type, code, value
+
+// A virtual keyboard writing into a pipe, and the reading end to check what it wrote.
+class PipeKeyboard {
+public:
+    PipeKeyboard() {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) == 0) {
+            readEnd_ = ends[0];
+            keyboard = UinputKeyboard::onDescriptor(ends[1]);
+        }
+    }
+    ~PipeKeyboard() {
+        keyboard.reset();
+        ::close(readEnd_);
+    }
+
+    // Reads exactly `count` events, waiting at most a few seconds for them.
+    std::vector<KernelEvent> read(std::size_t count) {
+        std::vector<KernelEvent> events;
+        std::vector<char> bytes;
+        const std::size_t wanted = count * sizeof(input_event);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (bytes.size() < wanted && std::chrono::steady_clock::now() < deadline) {
+            pollfd fd{readEnd_, POLLIN, 0};
+            if (::poll(&fd, 1, 100) <= 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t got =
+                ::read(readEnd_, buffer, std::min(sizeof buffer, wanted - bytes.size()));
+            if (got <= 0) {
+                break;
+            }
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        }
+        for (std::size_t offset = 0; offset + sizeof(input_event) <= bytes.size();
+             offset += sizeof(input_event)) {
+            input_event event;
+            std::memcpy(&event, bytes.data() + offset, sizeof event);
+            EXPECT_EQ(event.time.tv_sec, 0);
+            events.emplace_back(event.type, event.code, event.value);
+        }
+        return events;
+    }
+
+    std::unique_ptr<UinputKeyboard> keyboard;
+
+private:
+    int readEnd_ = -1;
+};
+
+std::vector<KernelEvent> press(int key, int value) {
+    return {{EV_KEY, key, value}, {EV_SYN, SYN_REPORT, 0}};
+}
+
+std::vector<KernelEvent> concat(std::initializer_list<std::vector<KernelEvent>> parts) {
+    std::vector<KernelEvent> all;
+    for (const auto& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+QString postError(InputPoster& poster, const QList<SyntheticKeyEvent>& events) {
+    try {
+        poster.post(events);
+    } catch (const ActionError& error) {
+        return error.message();
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(UinputKeyboard, KeystrokePressesModifiersAroundTheKey) {
+    PipeKeyboard pipe;
+    const quint64 flags = SyntheticKeyEvent::shiftFlag | SyntheticKeyEvent::commandFlag |
+                          SyntheticKeyEvent::controlFlag | SyntheticKeyEvent::optionFlag;
+    pipe.keyboard->post(
+        {SyntheticKeyEvent::key(0x28, flags, true), SyntheticKeyEvent::key(0x28, flags, false)});
+    EXPECT_EQ(
+        pipe.read(20),
+        concat({press(KEY_LEFTCTRL, 1), press(KEY_LEFTALT, 1), press(KEY_LEFTSHIFT, 1),
+                press(KEY_LEFTMETA, 1), press(KEY_K, 1), press(KEY_K, 0), press(KEY_LEFTMETA, 0),
+                press(KEY_LEFTSHIFT, 0), press(KEY_LEFTALT, 0), press(KEY_LEFTCTRL, 0)}));
+}
+
+TEST(UinputKeyboard, KeyCodeZeroIsTheAKey) {
+    PipeKeyboard pipe;
+    pipe.keyboard->post({SyntheticKeyEvent::key(0, 0, true), SyntheticKeyEvent::key(0, 0, false)});
+    EXPECT_EQ(pipe.read(4), concat({press(KEY_A, 1), press(KEY_A, 0)}));
+}
+
+TEST(UinputKeyboard, FlagBitsOtherThanTheFourModifiersAreIgnored) {
+    PipeKeyboard pipe;
+    const quint64 flags = SyntheticKeyEvent::shiftFlag | 0x800000 | 0x100 | (1ull << 63);
+    pipe.keyboard->post({SyntheticKeyEvent::key(0x31, flags, true)});
+    EXPECT_EQ(pipe.read(4), concat({press(KEY_LEFTSHIFT, 1), press(KEY_SPACE, 1)}));
+}
+
+TEST(UinputKeyboard, ModifierKeyIsNotPressedTwice) {
+    PipeKeyboard pipe;
+    pipe.keyboard->post({SyntheticKeyEvent::key(0x38, SyntheticKeyEvent::shiftFlag, true),
+                         SyntheticKeyEvent::key(0x38, SyntheticKeyEvent::shiftFlag, false)});
+    EXPECT_EQ(pipe.read(4), concat({press(KEY_LEFTSHIFT, 1), press(KEY_LEFTSHIFT, 0)}));
+}
+
+TEST(UinputKeyboard, MediaKeysBecomeTheLinuxMediaKeys) {
+    PipeKeyboard pipe;
+    pipe.keyboard->post({SyntheticKeyEvent::mediaKey(SyntheticKeyEvent::nextMediaKey, true),
+                         SyntheticKeyEvent::mediaKey(SyntheticKeyEvent::nextMediaKey, false),
+                         SyntheticKeyEvent::mediaKey(SyntheticKeyEvent::playMediaKey, true),
+                         SyntheticKeyEvent::mediaKey(SyntheticKeyEvent::previousMediaKey, true)});
+    EXPECT_EQ(pipe.read(8), concat({press(KEY_NEXTSONG, 1), press(KEY_NEXTSONG, 0),
+                                    press(KEY_PLAYPAUSE, 1), press(KEY_PREVIOUSSONG, 1)}));
+}
+
+TEST(UinputKeyboard, KeyWithoutEquivalentPostsNothingAndSaysSo) {
+    PipeKeyboard pipe;
+    const auto unknown = SyntheticKeyEvent::key(0x34, 0, true);
+    EXPECT_FALSE(pipe.keyboard->canPost(unknown));
+    EXPECT_TRUE(pipe.keyboard->canPost(SyntheticKeyEvent::key(0x7E, 0, true)));
+    EXPECT_EQ(postError(*pipe.keyboard, {SyntheticKeyEvent::key(0x00, 0, true), unknown}),
+              "Could not create keystroke events");
+    EXPECT_EQ(postError(*pipe.keyboard, {SyntheticKeyEvent::mediaKey(99, true)}),
+              "Could not create a media-key event");
+    // Nothing of the refused posts reached the device: the next write is the first one read.
+    pipe.keyboard->post({SyntheticKeyEvent::key(0x7E, 0, true)});
+    EXPECT_EQ(pipe.read(2), press(KEY_UP, 1));
+}
+
+TEST(UinputKeyboard, MissingDeviceNodeExplainsWhatToLoad) {
+    QTemporaryDir dir;
+    UinputKeyboard keyboard(dir.filePath("uinput"));
+    const QString expected = QString(
+                                 "Cannot post key events: %1 is missing (load the uinput kernel "
+                                 "module)")
+                                 .arg(dir.filePath("uinput"));
+    EXPECT_EQ(keyboard.postingProblem(), expected);
+    EXPECT_EQ(postError(keyboard, {SyntheticKeyEvent::key(0, 0, true)}), expected);
+}
+
+TEST(UinputKeyboard, FileThatIsNotAUinputDeviceIsRefused) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("uinput"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    UinputKeyboard keyboard(file.fileName());
+    EXPECT_EQ(keyboard.postingProblem(),
+              QString("Cannot post key events: %1 is not a uinput device").arg(file.fileName()));
+    EXPECT_EQ(file.size(), 0) << "events were written to something that is not a keyboard";
+}
+
+TEST(UinputKeyboard, FolderInPlaceOfTheDeviceGivesTheSystemReason) {
+    QTemporaryDir dir;
+    UinputKeyboard keyboard(dir.path());
+    EXPECT_EQ(keyboard.postingProblem(),
+              QString("Cannot post key events: %1: Is a directory").arg(dir.path()));
+}
+
+TEST(KeyCodeTable, EveryStoredKeyCodeRoundTrips) {
+    int mapped = 0;
+    for (int code = 0; code < 0x80; ++code) {
+        if (const auto key = KeyCodeTable::linuxKey(static_cast<quint16>(code))) {
+            ++mapped;
+            EXPECT_EQ(KeyCodeTable::virtualKeyCode(*key), code) << "key code " << code;
+        }
+    }
+    EXPECT_EQ(mapped, 120);
+    EXPECT_EQ(KeyCodeTable::linuxKey(0x31), KEY_SPACE);
+    EXPECT_EQ(KeyCodeTable::linuxKey(0x24), KEY_ENTER);
+    EXPECT_EQ(KeyCodeTable::linuxKey(0x80), std::nullopt);
+    EXPECT_EQ(KeyCodeTable::virtualKeyCode(KEY_POWER), std::nullopt);
+}
