@@ -6,9 +6,10 @@
 
 namespace {
 
-const auto brightnessKey = QStringLiteral("brightness");
-const auto followKey = QStringLiteral("followMacBrightness");
-const auto nameKey = QStringLiteral("deviceName");
+// Constant-initialised, so that they are usable from other static initialisers.
+constexpr QLatin1String brightnessKey("brightness");
+constexpr QLatin1String followKey("followMacBrightness");
+constexpr QLatin1String nameKey("deviceName");
 constexpr int fallbackBrightness = 80;
 
 // Strictly an optional sign and decimal digits: QString::toLongLong alone would also accept
@@ -42,7 +43,7 @@ DeviceAppearance DeviceAppearance::read(const AppearanceMap& map, const DeviceAp
 }
 
 AppearanceMap DeviceAppearance::toMap() const {
-    return {{brightnessKey, QString::number(displayBrightness)},
-            {followKey, padFollowMac ? QStringLiteral("true") : QStringLiteral("false")},
-            {nameKey, deviceName}};
+    return {{QString(brightnessKey), QString::number(displayBrightness)},
+            {QString(followKey), padFollowMac ? QStringLiteral("true") : QStringLiteral("false")},
+            {QString(nameKey), deviceName}};
 }

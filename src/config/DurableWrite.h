@@ -9,3 +9,8 @@
 // are kept. Throws ActionError naming the file and the reason; the temporary file is removed on
 // failure. Any thread.
 void writeFileDurably(const QString& path, const QByteArray& bytes);
+
+// Removes the temporary files that writeFileDurably(path, ...) leaves behind when its process is
+// killed between creating and renaming one. Only safe while nothing else writes `path`; the
+// device's configuration store calls it once, before its first save. Failures are ignored.
+void removeLeftoverTemporaryFiles(const QString& path);

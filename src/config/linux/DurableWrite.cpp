@@ -2,7 +2,9 @@
 
 #include "core/ActionError.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -114,5 +116,18 @@ void writeFileDurably(const QString& path, const QByteArray& bytes) {
     if (folderFd >= 0) {
         ::fsync(folderFd);
         ::close(folderFd);
+    }
+}
+
+void removeLeftoverTemporaryFiles(const QString& path) {
+    const QFileInfo info(path);
+    const QRegularExpression leftover(QStringLiteral("^\\.%1\\.[A-Za-z0-9]{6}$")
+                                          .arg(QRegularExpression::escape(info.fileName())));
+    QDir folder = info.absoluteDir();
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : entries) {
+        if (leftover.match(name).hasMatch()) {
+            folder.remove(name);
+        }
     }
 }
