@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -20,10 +21,32 @@ namespace {
 // unless they are outside 64 bits, so no valid value is lost by this bound.
 constexpr double largestExactInteger = 9007199254740992.0;
 
-QString joinKey(const QString& where, const char* key) {
-    const QString name = QString::fromLatin1(key);
-    return where.isEmpty() ? name : where + QLatin1Char('.') + name;
-}
+// Where a value sits in the document, for error messages. Built on the stack as the reader
+// descends and turned into text only when something is wrong: formatting a key path for every
+// field read would cost more than the reading itself.
+struct Path {
+    const Path* parent = nullptr;
+    const char* key = nullptr;
+    qsizetype index = -1;
+    const QString* prefix = nullptr;
+
+    Path child(const char* name) const { return Path{this, name, -1, nullptr}; }
+    Path element(qsizetype position) const { return Path{this, nullptr, position, nullptr}; }
+
+    QString text() const {
+        QString result = parent ? parent->text() : (prefix ? *prefix : QString());
+        if (key) {
+            if (!result.isEmpty()) {
+                result += QLatin1Char('.');
+            }
+            result += QString::fromLatin1(key);
+        }
+        if (index >= 0) {
+            result += QStringLiteral("[%1]").arg(index);
+        }
+        return result;
+    }
+};
 
 QString shown(const json& value) {
     QString text =
@@ -34,23 +57,24 @@ QString shown(const json& value) {
     return text;
 }
 
-[[noreturn]] void fail(const QString& key, const QString& what) {
-    throw ActionError::failed(QStringLiteral("\"%1\" %2").arg(key, what));
+[[noreturn]] void fail(const Path& path, const QString& what) {
+    throw ActionError::failed(QStringLiteral("\"%1\" %2").arg(path.text(), what));
 }
 
-[[noreturn]] void wrongType(const QString& key, const char* expected, const json& value) {
-    fail(key, QStringLiteral("must be %1, not %2")
-                  .arg(QString::fromLatin1(expected), QString::fromLatin1(value.type_name())));
+[[noreturn]] void wrongType(const Path& path, const char* expected, const json& value) {
+    fail(path, QStringLiteral("must be %1, not %2")
+                   .arg(QString::fromLatin1(expected), QString::fromLatin1(value.type_name())));
 }
 
-const json& required(const json& object, const QString& where, const char* key) {
+const json& required(const json& object, const Path& where, const char* key) {
     const auto found = object.find(key);
     if (found == object.end()) {
+        const QString place = where.text();
         throw ActionError::failed(
-            where.isEmpty()
+            place.isEmpty()
                 ? QStringLiteral("the required key \"%1\" is missing").arg(QString::fromLatin1(key))
                 : QStringLiteral("\"%1\" lacks the required key \"%2\"")
-                      .arg(where, QString::fromLatin1(key)));
+                      .arg(place, QString::fromLatin1(key)));
     }
     return *found;
 }
@@ -63,9 +87,9 @@ const json* optional(const json& object, const char* key) {
     return &*found;
 }
 
-void requireObject(const json& value, const QString& where) {
+void requireObject(const json& value, const Path& where) {
     if (!value.is_object()) {
-        if (where.isEmpty()) {
+        if (where.text().isEmpty()) {
             throw ActionError::failed(QStringLiteral("the document must be a JSON object, not %1")
                                           .arg(QString::fromLatin1(value.type_name())));
         }
@@ -73,137 +97,167 @@ void requireObject(const json& value, const QString& where) {
     }
 }
 
-QString readString(const json& value, const QString& key) {
+QString readString(const json& value, const Path& path) {
     if (!value.is_string()) {
-        wrongType(key, "a string", value);
+        wrongType(path, "a string", value);
     }
-    return QString::fromStdString(value.get_ref<const std::string&>());
+    const std::string& text = value.get_ref<const std::string&>();
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // A float is taken only when it is exactly a whole number within ±2^53; the caller checks
 // the field's own range.
-double integralFloat(const json& value, const QString& key, const QString& range) {
+double integralFloat(const json& value, const Path& path, const char* range) {
     const double number = value.get<double>();
     if (!std::isfinite(number) || std::trunc(number) != number) {
-        fail(key, QStringLiteral("must be a whole number, not %1").arg(shown(value)));
+        fail(path, QStringLiteral("must be a whole number, not %1").arg(shown(value)));
     }
     if (std::fabs(number) > largestExactInteger) {
-        fail(key, QStringLiteral("must be an integer %1, not %2").arg(range, shown(value)));
+        fail(path, QStringLiteral("must be an integer %1, not %2")
+                       .arg(QString::fromLatin1(range), shown(value)));
     }
     return number;
 }
 
-int64_t readSigned(const json& value, const QString& key, int64_t min, int64_t max,
-                   const QString& range) {
+[[noreturn]] void outOfRange(const Path& path, const char* range, const json& value) {
+    fail(path, QStringLiteral("must be an integer %1, not %2")
+                   .arg(QString::fromLatin1(range), shown(value)));
+}
+
+int64_t readSigned(const json& value, const Path& path) {
+    constexpr const char* range = "that fits in 64 signed bits";
     if (!value.is_number()) {
-        wrongType(key, "an integer", value);
+        wrongType(path, "an integer", value);
     }
-    const auto outOfRange = [&] {
-        fail(key, QStringLiteral("must be an integer %1, not %2").arg(range, shown(value)));
-    };
-    int64_t result = 0;
     if (value.is_number_unsigned()) {
         const uint64_t number = value.get<uint64_t>();
         if (number > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
-            outOfRange();
+            outOfRange(path, range, value);
         }
-        result = static_cast<int64_t>(number);
-    } else if (value.is_number_integer()) {
-        result = value.get<int64_t>();
-    } else {
-        result = static_cast<int64_t>(integralFloat(value, key, range));
+        return static_cast<int64_t>(number);
     }
-    if (result < min || result > max) {
-        outOfRange();
+    if (value.is_number_integer()) {
+        return value.get<int64_t>();
     }
-    return result;
+    return static_cast<int64_t>(integralFloat(value, path, range));
 }
 
-uint64_t readUnsigned(const json& value, const QString& key, uint64_t max, const QString& range) {
+uint64_t readUnsigned(const json& value, const Path& path, uint64_t max, const char* range) {
     if (!value.is_number()) {
-        wrongType(key, "an integer", value);
+        wrongType(path, "an integer", value);
     }
-    const auto outOfRange = [&] {
-        fail(key, QStringLiteral("must be an integer %1, not %2").arg(range, shown(value)));
-    };
     uint64_t result = 0;
     if (value.is_number_unsigned()) {
         result = value.get<uint64_t>();
     } else if (value.is_number_integer()) {
         const int64_t number = value.get<int64_t>();
         if (number < 0) {
-            outOfRange();
+            outOfRange(path, range, value);
         }
         result = static_cast<uint64_t>(number);
     } else {
-        const double number = integralFloat(value, key, range);
+        const double number = integralFloat(value, path, range);
         if (number < 0) {
-            outOfRange();
+            outOfRange(path, range, value);
         }
         result = static_cast<uint64_t>(number);
     }
     if (result > max) {
-        outOfRange();
+        outOfRange(path, range, value);
     }
     return result;
 }
 
-int64_t readInt64(const json& value, const QString& key) {
-    return readSigned(value, key, std::numeric_limits<int64_t>::min(),
-                      std::numeric_limits<int64_t>::max(),
-                      QStringLiteral("that fits in 64 signed bits"));
-}
-
-std::optional<QString> readOptionalString(const json& object, const QString& where,
-                                          const char* key) {
+std::optional<QString> readOptionalString(const json& object, const Path& where, const char* key) {
     if (const json* value = optional(object, key)) {
-        return readString(*value, joinKey(where, key));
+        return readString(*value, where.child(key));
     }
     return std::nullopt;
 }
 
-QUuid readUuid(const json& value, const QString& key) {
-    const QString text = readString(value, key);
+QUuid readUuid(const json& value, const Path& path) {
+    const QString text = readString(value, path);
     const std::optional<QUuid> uuid = ConfigurationJson::uuidFromText(text);
     if (!uuid) {
-        fail(key, QStringLiteral("must be a UUID such as 3F2504E0-4F89-11D3-9A0C-0305E82C3301, "
-                                 "not \"%1\"")
-                      .arg(text.left(60)));
+        fail(path, QStringLiteral("must be a UUID such as 3F2504E0-4F89-11D3-9A0C-0305E82C3301, "
+                                  "not \"%1\"")
+                       .arg(text.left(60)));
     }
     return *uuid;
 }
 
-const json& readArray(const json& object, const QString& where, const char* key) {
+const json& readArray(const json& object, const Path& where, const char* key) {
     const json& value = required(object, where, key);
     if (!value.is_array()) {
-        wrongType(joinKey(where, key), "an array", value);
+        wrongType(where.child(key), "an array", value);
     }
     return value;
 }
 
 std::string utf8(const QString& text) {
-    return text.toStdString();
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 void putOptional(ordered_json& object, const char* key, const std::optional<QString>& value) {
     if (value) {
-        object[key] = utf8(*value);
+        object.emplace(key, utf8(*value));
     }
+}
+
+Binding readBinding(const json& value, const Path& where) {
+    requireObject(value, where);
+    Binding binding;
+    binding.id = readSigned(required(value, where, "id"), where.child("id"));
+    binding.name = readString(required(value, where, "name"), where.child("name"));
+    binding.action = readString(required(value, where, "action"), where.child("action"));
+    binding.argument = readString(required(value, where, "argument"), where.child("argument"));
+    binding.keyCode = static_cast<uint16_t>(readUnsigned(
+        required(value, where, "keyCode"), where.child("keyCode"), 65535, "from 0 to 65535"));
+    binding.modifiers =
+        readUnsigned(required(value, where, "modifiers"), where.child("modifiers"),
+                     std::numeric_limits<uint64_t>::max(), "from 0 to 18446744073709551615");
+    binding.recordedShortcut = readOptionalString(value, where, "recordedShortcut");
+    if (const json* step = optional(value, "adjustmentStep")) {
+        binding.adjustmentStep = readSigned(*step, where.child("adjustmentStep"));
+    }
+    binding.browserBundleID = readOptionalString(value, where, "browserBundleID");
+    binding.scriptID = readOptionalString(value, where, "scriptID");
+    binding.scriptName = readOptionalString(value, where, "scriptName");
+    binding.imagePath = readOptionalString(value, where, "imagePath");
+    return binding;
+}
+
+QuorvelScene readScene(const json& value, const Path& where) {
+    requireObject(value, where);
+    QuorvelScene scene;
+    scene.id = readUuid(required(value, where, "id"), where.child("id"));
+    const json& keys = readArray(value, where, "keys");
+    const Path keysPath = where.child("keys");
+    scene.keys.reserve(static_cast<qsizetype>(keys.size()));
+    for (size_t index = 0; index < keys.size(); ++index) {
+        scene.keys.append(
+            readBinding(keys[index], keysPath.element(static_cast<qsizetype>(index))));
+    }
+    scene.backgroundPath = readOptionalString(value, where, "backgroundPath");
+    return scene;
 }
 
 }  // namespace
 
 ordered_json ConfigurationJson::toJson(const Binding& binding) {
     ordered_json object = ordered_json::object();
-    object["id"] = binding.id;
-    object["name"] = utf8(binding.name);
-    object["action"] = utf8(binding.action);
-    object["argument"] = utf8(binding.argument);
-    object["keyCode"] = binding.keyCode;
-    object["modifiers"] = binding.modifiers;
+    // Twelve keys at most: reserving spares the reallocations of growing the object one by one.
+    object.get_ref<ordered_json::object_t&>().reserve(12);
+    object.emplace("id", binding.id);
+    object.emplace("name", utf8(binding.name));
+    object.emplace("action", utf8(binding.action));
+    object.emplace("argument", utf8(binding.argument));
+    object.emplace("keyCode", binding.keyCode);
+    object.emplace("modifiers", binding.modifiers);
     putOptional(object, "recordedShortcut", binding.recordedShortcut);
     if (binding.adjustmentStep) {
-        object["adjustmentStep"] = *binding.adjustmentStep;
+        object.emplace("adjustmentStep", *binding.adjustmentStep);
     }
     putOptional(object, "browserBundleID", binding.browserBundleID);
     putOptional(object, "scriptID", binding.scriptID);
@@ -214,78 +268,52 @@ ordered_json ConfigurationJson::toJson(const Binding& binding) {
 
 ordered_json ConfigurationJson::toJson(const QuorvelScene& scene) {
     ordered_json keys = ordered_json::array();
+    keys.get_ref<ordered_json::array_t&>().reserve(static_cast<size_t>(scene.keys.size()));
     for (const Binding& binding : scene.keys) {
         keys.push_back(toJson(binding));
     }
     ordered_json object = ordered_json::object();
-    object["id"] = utf8(uuidText(scene.id));
-    object["keys"] = std::move(keys);
+    object.emplace("id", utf8(uuidText(scene.id)));
+    object.emplace("keys", std::move(keys));
     putOptional(object, "backgroundPath", scene.backgroundPath);
     return object;
 }
 
 Binding ConfigurationJson::bindingFromJson(const json& value, const QString& where) {
-    requireObject(value, where);
-    Binding binding;
-    binding.id = readInt64(required(value, where, "id"), joinKey(where, "id"));
-    binding.name = readString(required(value, where, "name"), joinKey(where, "name"));
-    binding.action = readString(required(value, where, "action"), joinKey(where, "action"));
-    binding.argument = readString(required(value, where, "argument"), joinKey(where, "argument"));
-    binding.keyCode = static_cast<uint16_t>(readUnsigned(required(value, where, "keyCode"),
-                                                         joinKey(where, "keyCode"), 65535,
-                                                         QStringLiteral("from 0 to 65535")));
-    binding.modifiers = readUnsigned(
-        required(value, where, "modifiers"), joinKey(where, "modifiers"),
-        std::numeric_limits<uint64_t>::max(), QStringLiteral("from 0 to 18446744073709551615"));
-    binding.recordedShortcut = readOptionalString(value, where, "recordedShortcut");
-    if (const json* step = optional(value, "adjustmentStep")) {
-        binding.adjustmentStep = readInt64(*step, joinKey(where, "adjustmentStep"));
-    }
-    binding.browserBundleID = readOptionalString(value, where, "browserBundleID");
-    binding.scriptID = readOptionalString(value, where, "scriptID");
-    binding.scriptName = readOptionalString(value, where, "scriptName");
-    binding.imagePath = readOptionalString(value, where, "imagePath");
-    return binding;
+    return readBinding(value, Path{nullptr, nullptr, -1, &where});
 }
 
 QuorvelScene ConfigurationJson::sceneFromJson(const json& value, const QString& where) {
-    requireObject(value, where);
-    QuorvelScene scene;
-    scene.id = readUuid(required(value, where, "id"), joinKey(where, "id"));
-    const json& keys = readArray(value, where, "keys");
-    const QString keysWhere = joinKey(where, "keys");
-    scene.keys.reserve(static_cast<qsizetype>(keys.size()));
-    for (size_t index = 0; index < keys.size(); ++index) {
-        scene.keys.append(
-            bindingFromJson(keys[index], QStringLiteral("%1[%2]").arg(keysWhere).arg(index)));
-    }
-    scene.backgroundPath = readOptionalString(value, where, "backgroundPath");
-    return scene;
+    return readScene(value, Path{nullptr, nullptr, -1, &where});
 }
 
 QByteArray ConfigurationJson::encode(const SavedConfiguration& configuration) {
     ordered_json scenes = ordered_json::array();
+    scenes.get_ref<ordered_json::array_t&>().reserve(
+        static_cast<size_t>(configuration.scenes.size()));
     for (const QuorvelScene& scene : configuration.scenes) {
         scenes.push_back(toJson(scene));
     }
     ordered_json root = ordered_json::object();
-    root["scenes"] = std::move(scenes);
-    root["activeSceneID"] = utf8(uuidText(configuration.activeSceneID));
+    root.emplace("scenes", std::move(scenes));
+    root.emplace("activeSceneID", utf8(uuidText(configuration.activeSceneID)));
     return deviceFileText(root);
 }
 
 SavedConfiguration ConfigurationJson::decodeConfiguration(const QByteArray& bytes) {
     const json root = parse(bytes);
-    requireObject(root, {});
+    const Path top;
+    requireObject(root, top);
     SavedConfiguration configuration;
-    const json& scenes = readArray(root, {}, "scenes");
+    const json& scenes = readArray(root, top, "scenes");
+    const Path scenesPath = top.child("scenes");
     configuration.scenes.reserve(static_cast<qsizetype>(scenes.size()));
     for (size_t index = 0; index < scenes.size(); ++index) {
         configuration.scenes.append(
-            sceneFromJson(scenes[index], QStringLiteral("scenes[%1]").arg(index)));
+            readScene(scenes[index], scenesPath.element(static_cast<qsizetype>(index))));
     }
     configuration.activeSceneID =
-        readUuid(required(root, {}, "activeSceneID"), QStringLiteral("activeSceneID"));
+        readUuid(required(root, top, "activeSceneID"), top.child("activeSceneID"));
     return configuration;
 }
 
@@ -299,11 +327,11 @@ QByteArray ConfigurationJson::encode(const AppearanceMap& appearance) {
 
 AppearanceMap ConfigurationJson::decodeAppearance(const QByteArray& bytes) {
     const json root = parse(bytes);
-    requireObject(root, {});
+    requireObject(root, Path());
     AppearanceMap map;
     for (auto entry = root.cbegin(); entry != root.cend(); ++entry) {
-        const QString key = QString::fromStdString(entry.key());
-        map.insert(key, readString(entry.value(), key));
+        map.insert(QString::fromStdString(entry.key()),
+                   readString(entry.value(), Path().child(entry.key().c_str())));
     }
     return map;
 }
@@ -326,13 +354,14 @@ json ConfigurationJson::parse(const QByteArray& bytes) {
 QByteArray ConfigurationJson::deviceFileText(const ordered_json& value) {
     const std::string text = value.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
     // A '/' can only occur inside a string in dumped JSON, so escaping every one is exact.
-    QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(text.size() + text.size() / 16));
+    const auto slashes = std::count(text.cbegin(), text.cend(), '/');
+    QByteArray bytes(static_cast<qsizetype>(text.size()) + slashes, Qt::Uninitialized);
+    char* out = bytes.data();
     for (const char c : text) {
         if (c == '/') {
-            bytes.append('\\');
+            *out++ = '\\';
         }
-        bytes.append(c);
+        *out++ = c;
     }
     return bytes;
 }
