@@ -48,7 +48,9 @@ public:
     // The status text of a save that skipped a protected file.
     static QString suspendedMessage();
 
-    // `settingsRoot` holds one folder per device id. `files` defaults to the real file system.
+    // `settingsRoot` holds one folder per device id; `deviceID` is used as one path component as
+    // it is (device ids are ASCII letters, digits and one hyphen). `files` defaults to the real
+    // file system.
     DeviceConfigurationStore(const QString& settingsRoot, const QString& deviceID, DeviceKind kind,
                              std::shared_ptr<const ConfigurationFileSystem> files = nullptr);
 

@@ -165,12 +165,3 @@ TEST(ConfigurationFile, DecoderExceptionsOfAnyKindBecomeTheProblem) {
     ASSERT_TRUE(result.isMalformed());
     EXPECT_TRUE(result.recovery()->problem.endsWith(QStringLiteral("odd data")));
 }
-
-TEST(ConfigurationFile, SymbolicLinkToAFileIsReadThroughAndADanglingOneIsMissing) {
-    const Folder folder;
-    writeBytes(folder.path("real.json"), R"({"deviceName":"linked"})");
-    ASSERT_TRUE(QFile::link(folder.path("real.json"), folder.path("appearance.json")));
-    EXPECT_TRUE(loadAppearance(folder.path("appearance.json")).isLoaded());
-    ASSERT_TRUE(QFile::link(folder.path("nowhere.json"), folder.path("dangling.json")));
-    EXPECT_TRUE(loadAppearance(folder.path("dangling.json")).isMissing());
-}

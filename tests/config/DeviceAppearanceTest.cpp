@@ -32,6 +32,13 @@ TEST(DeviceAppearance, EmptyFileGivesEightyAndNoFollowing) {
     EXPECT_EQ(read.displayBrightness, 80);
     EXPECT_FALSE(read.padFollowMac);
     EXPECT_EQ(read.deviceName, QStringLiteral("Pad"));
+    // Only a non-empty name replaces the name.
+    EXPECT_EQ(DeviceAppearance::read({{QStringLiteral("deviceName"), QString()}}, start).deviceName,
+              QStringLiteral("Pad"));
+    EXPECT_EQ(
+        DeviceAppearance::read({{QStringLiteral("deviceName"), QStringLiteral("Desk")}}, start)
+            .deviceName,
+        QStringLiteral("Desk"));
 }
 
 TEST(DeviceAppearance, FollowingIsOnOnlyForExactlyTrue) {
@@ -43,16 +50,6 @@ TEST(DeviceAppearance, FollowingIsOnOnlyForExactlyTrue) {
     EXPECT_FALSE(follows(QStringLiteral("TRUE")));
     EXPECT_FALSE(follows(QStringLiteral("1")));
     EXPECT_FALSE(follows(QStringLiteral("false")));
-}
-
-TEST(DeviceAppearance, OnlyANonEmptyNameReplacesTheName) {
-    EXPECT_EQ(
-        DeviceAppearance::read({{QStringLiteral("deviceName"), QString()}}, initial).deviceName,
-        QStringLiteral("MSD-TWO"));
-    EXPECT_EQ(
-        DeviceAppearance::read({{QStringLiteral("deviceName"), QStringLiteral("Desk")}}, initial)
-            .deviceName,
-        QStringLiteral("Desk"));
 }
 
 TEST(DeviceAppearance, WritesExactlyThreeEntries) {

@@ -60,15 +60,6 @@ QString bindingJson(int id, const char* name) {
 
 }  // namespace
 
-TEST(DeviceConfigurationStore, FilesLiveInTheDevicesFolder) {
-    Device device;
-    EXPECT_EQ(device.store.folderPath(), QDir(device.root.path()).filePath(deviceID));
-    EXPECT_EQ(device.store.configURL(), device.file("bindings.json"));
-    EXPECT_EQ(device.store.appearanceURL(), device.file("appearance.json"));
-    EXPECT_TRUE(DeviceConfigurationStore::defaultSettingsRoot().endsWith(
-        QStringLiteral("/Quorvel/Devices")));
-}
-
 TEST(DeviceConfigurationStore, MissingFilesGiveDefaultsWithoutSaving) {
     Device device;
     const DeviceConfigurationState state = device.start();
@@ -80,6 +71,10 @@ TEST(DeviceConfigurationStore, MissingFilesGiveDefaultsWithoutSaving) {
     EXPECT_FALSE(state.saveDue);
     EXPECT_TRUE(device.store.configurationRecoveries().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(device.store.folderPath()));
+    EXPECT_EQ(device.store.configURL(),
+              device.root.filePath(deviceID + QStringLiteral("/bindings.json")));
+    EXPECT_EQ(device.store.appearanceURL(),
+              device.root.filePath(deviceID + QStringLiteral("/appearance.json")));
 }
 
 TEST(DeviceConfigurationStore, SavedConfigurationLoadsBackUnchanged) {
