@@ -21,7 +21,9 @@ struct DeviceConfigurationState {
     bool saveDue = false;
 };
 
-// How a save ended. `message` is the text for the device's status line when not saved.
+// How a save ended. `message` is the text for the device's status line when not saved. A
+// device model shows `failed` at once and stops there; after `suspended` it still refreshes the
+// pad (both files that could be written were written) and then shows the message.
 struct DeviceSaveResult {
     enum class Status {
         saved,
@@ -66,7 +68,9 @@ public:
     // Loads the bindings file (scenes merged with the kind's default bindings, the active
     // scene repaired to an existing one) and the appearance file over `initial`. Missing files
     // and an empty scene list give the defaults. `date` names backups of unreadable files.
-    // Meant to be called once; each call adds its recovery records.
+    // Meant to be called once; each call adds its recovery records. When the result's `saveDue`
+    // is set the owner saves at once, through its own save so that it can tidy the bindings
+    // first; protected files are skipped by save() itself.
     DeviceConfigurationState load(const DeviceAppearance& initial,
                                   const QDateTime& date = QDateTime::currentDateTimeUtc());
 
