@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes `bytes` to a new temporary file beside `path`, flushes it to the disk, renames it over
+// `path` and flushes the folder, so that `path` holds either its old or its new content in full
+// whatever happens meanwhile (a crash, SIGKILL, power loss). An existing file's permission bits
+// are kept. Throws ActionError naming the file and the reason; the temporary file is removed on
+// failure. Any thread.
+void writeFileDurably(const QString& path, const QByteArray& bytes);
+
+// Removes the temporary files that writeFileDurably(path, ...) leaves behind when its process is
+// killed between creating and renaming one. Only safe while nothing else writes `path`; the
+// device's configuration store calls it once, before its first save. Failures are ignored.
+void removeLeftoverTemporaryFiles(const QString& path);

@@ -1,0 +1,70 @@
+#include "config/DurableWrite.h"
+
+#include "config/ConfigurationFileSystem.h"
+#include "core/ActionError.h"
+
+#include "ConfigTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+TEST(DurableWrite, ReplacesTheWholeFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bindings.json"));
+    writeBytes(path, QByteArray(4096, 'x'));
+    writeFileDurably(path, "short");
+    EXPECT_EQ(readBytes(path), QByteArray("short"));
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("bindings.json")});
+}
+
+TEST(DurableWrite, FailureNamesTheFileAndLeavesNoTemporaryFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("appearance.json"));
+    ASSERT_TRUE(QDir().mkpath(path));
+    try {
+        writeFileDurably(path, "{}");
+        ADD_FAILURE() << "a folder was replaced by a file";
+    } catch (const ActionError& error) {
+        EXPECT_TRUE(error.message().startsWith(
+            QStringLiteral("The file “appearance.json” couldn’t be saved in the folder “%1”: ")
+                .arg(dir.path())))
+            << error.what();
+    }
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{QStringLiteral("appearance.json")});
+
+    EXPECT_THROW(writeFileDurably(dir.filePath(QStringLiteral("absent/bindings.json")), "{}"),
+                 ActionError);
+}
+
+TEST(DurableWrite, LeftoversOfTheFileAloneAreSweptAway) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bindings.json"));
+    writeBytes(path, "{}");
+    writeBytes(dir.filePath(QStringLiteral(".bindings.json.a1B2c3")), "half");
+    writeBytes(dir.filePath(QStringLiteral(".appearance.json.a1B2c3")), "other file's");
+    writeBytes(dir.filePath(QStringLiteral(".bindings.json.notes")), "not ours");
+    removeLeftoverTemporaryFiles(path);
+    EXPECT_EQ(folderEntries(dir.path()), (QStringList{QStringLiteral(".appearance.json.a1B2c3"),
+                                                      QStringLiteral(".bindings.json.notes"),
+                                                      QStringLiteral("bindings.json")}));
+}
+
+TEST(ConfigurationFileSystem, OversizedFileIsRefusedNotReadIntoMemory) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bindings.json"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(ConfigurationFileSystem::maximumFileSize + 1));
+    }
+    try {
+        ConfigurationFileSystem().read(path);
+        ADD_FAILURE() << "an oversized file was read";
+    } catch (const ActionError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("The file “bindings.json” couldn’t be read "
+                                                  "because it is too large (67108865 bytes)."));
+    }
+}

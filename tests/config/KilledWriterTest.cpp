@@ -1,0 +1,116 @@
+// A writer killed at any moment must leave configuration files that load. The writer is this
+// same test program started again with QUORVEL_KILLED_WRITER_ROOT set: it then saves in a loop
+// before gtest ever runs, and the test kills it with SIGKILL at varying moments.
+
+#include "config/DeviceConfigurationStore.h"
+
+#include "ConfigTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char* const writerRootVariable = "QUORVEL_KILLED_WRITER_ROOT";
+const QString deviceID = QStringLiteral("mountain-73657269616c2d414243");
+
+// Two states of different sizes, so that a torn write of one over the other could not pass for
+// either. Fixed ids, so that parent and child agree on them.
+SavedConfiguration writerConfiguration(int which) {
+    SavedConfiguration configuration = sampleConfiguration(which == 0 ? 24 : 40);
+    for (qsizetype s = 0; s < configuration.scenes.size(); ++s) {
+        configuration.scenes[s].id =
+            QUuid::fromString(QStringLiteral("00000000-0000-4000-8000-%1")
+                                  .arg(s + 1000 * which, 12, 10, QLatin1Char('0')));
+    }
+    configuration.activeSceneID = configuration.scenes.first().id;
+    return configuration;
+}
+
+DeviceAppearance writerAppearance(int which) {
+    return {QStringLiteral("Pad %1").arg(which), 10 + which, which == 1};
+}
+
+// Runs before main() in the child: saves for ever (or until a generous limit, should the parent
+// be gone), telling the parent after every completed save.
+[[maybe_unused]] const bool writerRan = [] {
+    const QByteArray root = qgetenv(writerRootVariable);
+    if (root.isEmpty()) {
+        return false;
+    }
+    DeviceConfigurationStore store(QString::fromLocal8Bit(root), deviceID, DeviceKind::msdTwo);
+    const SavedConfiguration configurations[] = {writerConfiguration(0), writerConfiguration(1)};
+    QElapsedTimer limit;
+    limit.start();
+    for (int save = 0; limit.elapsed() < 60000; ++save) {
+        const int which = save % 2;
+        if (!store.save(configurations[which], writerAppearance(which)).ok()) {
+            std::fputs("failed\n", stdout);
+            std::fflush(stdout);
+            std::_Exit(2);
+        }
+        std::fputs("saved\n", stdout);
+        std::fflush(stdout);
+    }
+    std::_Exit(0);
+}();
+
+}  // namespace
+
+TEST(DeviceConfigurationStore, WriterKilledAtRandomMomentsAlwaysLeavesLoadableFiles) {
+    QTemporaryDir root;
+    const SavedConfiguration expected[] = {writerConfiguration(0), writerConfiguration(1)};
+    QRandomGenerator random(20261205);
+    constexpr int kills = 100;
+    for (int kill = 0; kill < kills; ++kill) {
+        QProcess writer;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(writerRootVariable), root.path());
+        writer.setProcessEnvironment(environment);
+        writer.setProcessChannelMode(QProcess::SeparateChannels);
+        writer.start(QCoreApplication::applicationFilePath(), {});
+        ASSERT_TRUE(writer.waitForStarted());
+
+        // Let it complete a few saves, then strike somewhere inside the next one.
+        const int saves = 1 + static_cast<int>(random.bounded(3));
+        QByteArray output;
+        ASSERT_TRUE(waitUntil([&] {
+            output += writer.readAllStandardOutput();
+            return output.count("saved") >= saves || writer.state() == QProcess::NotRunning;
+        })) << "the writer never saved";
+        ASSERT_EQ(writer.state(), QProcess::Running)
+            << output.toStdString() << writer.readAllStandardError().toStdString();
+        const qint64 jitter = static_cast<qint64>(random.bounded(4000)) * 1000;  // up to 4 ms
+        QElapsedTimer spin;
+        spin.start();
+        while (spin.nsecsElapsed() < jitter) {
+        }
+        writer.kill();
+        ASSERT_TRUE(writer.waitForFinished());
+        EXPECT_EQ(writer.exitStatus(), QProcess::CrashExit);
+
+        DeviceConfigurationStore store(root.path(), deviceID, DeviceKind::msdTwo);
+        const DeviceConfigurationState state = store.load(DeviceAppearance{});
+        ASSERT_TRUE(store.configurationRecoveries().isEmpty())
+            << "after kill " << kill << ": "
+            << store.configurationRecoveries().first().problem.toStdString();
+        ASSERT_TRUE(state.configuration == expected[0] || state.configuration == expected[1])
+            << "after kill " << kill;
+        ASSERT_TRUE(state.appearance == writerAppearance(0) ||
+                    state.appearance == writerAppearance(1))
+            << "after kill " << kill;
+        // Loading swept away whatever temporary file the kill left behind.
+        ASSERT_EQ(
+            folderEntries(store.folderPath()),
+            (QStringList{QStringLiteral("appearance.json"), QStringLiteral("bindings.json")}));
+    }
+}
