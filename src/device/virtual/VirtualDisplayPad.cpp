@@ -247,7 +247,9 @@ IOReturn VirtualDisplayPad::prepare(quint64 generation) {
 }
 
 IOReturn VirtualDisplayPad::transfer(quint64 generation, const uint8_t* data, size_t length) {
+    const auto began = std::chrono::steady_clock::now();
     std::lock_guard lock(mutex_);
+    DeviceTimer timer(counters_.deviceTime, began);
     if (!isLiveLocked(generation)) {
         return UsbStatus::noDevice;
     }

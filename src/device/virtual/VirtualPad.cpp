@@ -88,7 +88,9 @@ void VirtualPad::clearFaults() {
 }
 
 uint32_t VirtualPad::outputReport(quint64 generation, const QByteArray& report) {
+    const auto began = std::chrono::steady_clock::now();
     std::lock_guard lock(mutex_);
+    DeviceTimer timer(counters_.deviceTime, began);
     if (!isLiveLocked(generation)) {
         return UsbStatus::noDevice;
     }
@@ -114,6 +116,10 @@ uint32_t VirtualPad::outputReport(quint64 generation, const QByteArray& report) 
         --rejectAfter_;
     }
     return 0;
+}
+
+VirtualPad::DeviceTimer::~DeviceTimer() {
+    total_ += std::chrono::steady_clock::now() - began_;
 }
 
 void VirtualPad::sendInputLocked(const QByteArray& report, std::chrono::milliseconds delay) {

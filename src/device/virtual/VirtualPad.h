@@ -36,6 +36,9 @@ public:
         qint64 reportBytes = 0;
         int transfers = 0;  // USB transfers on the image interface (DisplayPad only)
         qint64 transferBytes = 0;
+        // Time spent inside the pad taking reports and transfers (decoding included), so that
+        // measurements can tell the host's own cost from the simulated device's.
+        std::chrono::nanoseconds deviceTime{0};
     };
 
     virtual ~VirtualPad();
@@ -84,6 +87,18 @@ protected:
     // True when `generation` is the live attachment. `mutex_` held.
     bool isLiveLocked(quint64 generation) const { return plugged_ && generation == generation_; }
     quint64 generationLocked() const { return generation_; }
+
+    // Adds the time from `began` to its own end to `total` (held under `mutex_`).
+    class DeviceTimer {
+    public:
+        DeviceTimer(std::chrono::nanoseconds& total, std::chrono::steady_clock::time_point began)
+            : total_(total), began_(began) {}
+        ~DeviceTimer();
+
+    private:
+        std::chrono::nanoseconds& total_;
+        std::chrono::steady_clock::time_point began_;
+    };
 
     mutable std::mutex mutex_;
     Counters counters_;
