@@ -184,7 +184,9 @@ void DisplayPadSession::activate(const Images& images, int brightness) {
             }
             pause(timing_.retryPause);
         }
-        pause(timing_.settlePause);
+        if (pause(timing_.settlePause)) {
+            return;  // stopped while the pad settles: nothing more goes to it
+        }
         brightnessCommand(brightness);
         if (!apply(images)) {
             return;  // stopped while uploading: nothing to report

@@ -282,6 +282,21 @@ TEST_F(DisplayPadSession, StopDuringOpenRetriesEndsSilently) {
     EXPECT_EQ(pad->counters().reports, 0);
 }
 
+TEST_F(DisplayPadSession, StopDuringTheSettlePauseEndsTheStartSilently) {
+    SessionTiming timing = fastTiming();
+    timing.settlePause = 600s;
+    makeSession(timing);
+    session->start(displayPadFrame(1), {}, 50);
+    ASSERT_TRUE(waitUntil([this] { return log.contains("DisplayPad activation acknowledged"); }));
+
+    session->stop();
+    ASSERT_TRUE(waitUntilIdle(session));
+    EXPECT_EQ(failures.count(), 0);
+    EXPECT_EQ(pad->brightness(), -1);  // never set
+    EXPECT_EQ(pad->imagesReceived(), 0);
+    EXPECT_EQ(readyCalls, 0);
+}
+
 TEST_F(DisplayPadSession, ImageInterfaceThatNeverOpensFailsAfterTwentyTries) {
     pad->failImageInterfaceOpen(0);
     makeSession();
