@@ -108,6 +108,9 @@ uint32_t VirtualPad::outputReport(quint64 generation, const QByteArray& report) 
     }
     ++counters_.reports;
     counters_.reportBytes += report.size();
+    if (reports_.size() >= reportLogLimit) {
+        reports_.removeFirst();
+    }
     reports_.append(report);
     if (vanishAfter_ > 0) {
         --vanishAfter_;

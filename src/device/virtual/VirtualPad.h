@@ -59,7 +59,9 @@ public:
     virtual int brightness() const = 0;
 
     Counters counters() const;
-    // Every output report accepted, in order (the data bytes after report id 0).
+    // The output reports accepted, oldest first (the data bytes after report id 0): the last
+    // `reportLogLimit` of them, so that a long simulated run does not grow without bound.
+    static constexpr int reportLogLimit = 2048;
     QList<QByteArray> reports() const;
     // Forgets counters and the report log (not the picture).
     void resetCounters();
