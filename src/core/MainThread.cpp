@@ -31,20 +31,29 @@ public:
     }
 
     void post(Call call) {
-        bool wake = false;
+        // The wake-up event is made under the lock and only read after taking it, so its hand-over
+        // is ordered by the mutex too, not only by Qt's (uninstrumented) event queue.
+        QEvent* wake = nullptr;
         {
             std::lock_guard lock(mutex_);
-            wake = calls_.empty();
+            if (calls_.empty()) {
+                wake = new QEvent(eventType());
+            }
             calls_.push_back(std::move(call));
         }
         if (wake) {
-            QCoreApplication::postEvent(this, new QEvent(eventType()));
+            QCoreApplication::postEvent(this, wake);
         }
     }
 
 protected:
     bool event(QEvent* event) override {
-        if (event->type() != eventType()) {
+        QEvent::Type type = QEvent::None;
+        {
+            std::lock_guard lock(mutex_);
+            type = event->type();
+        }
+        if (type != eventType()) {
             return QObject::event(event);
         }
         std::deque<Call> calls;
