@@ -8,6 +8,7 @@
 #include <hidapi/hidapi.h>
 #include <libudev.h>
 
+#include <QScopeGuard>
 #include <QSocketNotifier>
 
 // One open node. `live` is read and written on the main thread only: reports queued by the
@@ -82,7 +83,14 @@ void LinuxHidManager::start(std::vector<Matching> matching, Handlers handlers) {
 }
 
 void LinuxHidManager::stop() {
-    notifier_.reset();
+    if (notifier_) {
+        notifier_->setEnabled(false);
+        if (receiving_) {
+            // A handler stopped the manager from inside the notifier's own signal.
+            notifier_.release()->deleteLater();
+        }
+        notifier_.reset();
+    }
     if (monitor_) {
         udev_monitor_unref(monitor_);
         monitor_ = nullptr;
@@ -132,6 +140,8 @@ void LinuxHidManager::enumerate() {
 
 void LinuxHidManager::receiveEvents() {
     // Drain everything queued; the notifier fires again for anything that comes later.
+    receiving_ = true;
+    const auto done = qScopeGuard([this] { receiving_ = false; });
     while (monitor_) {
         UdevDevicePtr device(udev_monitor_receive_device(monitor_));
         if (!device) {

@@ -50,5 +50,6 @@ private:
     udev* udev_ = nullptr;
     udev_monitor* monitor_ = nullptr;
     std::unique_ptr<QSocketNotifier> notifier_;
+    bool receiving_ = false;                             // inside the notifier's signal
     std::map<QString, std::shared_ptr<Entry>> entries_;  // by sysfs path of the hidraw node
 };

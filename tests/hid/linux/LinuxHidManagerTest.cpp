@@ -320,4 +320,36 @@ TEST_F(LinuxHidManager, UnopenableNodeIsLoggedOnceAndSkipped) {
     EXPECT_EQ(mentions, 1) << log.lines().join(u'\n').toStdString();
 }
 
+// The store stops the manager when the application quits, which may happen from inside any
+// handler, including the one the udev notifier is calling.
+TEST_F(LinuxHidManager, HandlerMayStopTheManager) {
+    HidManager::Handlers handlers = recorder.handlers();
+    auto recordAttach = handlers.attached;
+    handlers.attached = [this, recordAttach](const std::shared_ptr<HidDevice>& device) {
+        recordAttach(device);
+        manager.stop();
+    };
+    manager.start(bothKinds(), handlers);
+    testbed->add(displayPad());
+    testbed->add(msdTwo());
+    ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 1; }));
+    bool drained = false;
+    runOnMain([&drained] { drained = true; });
+    ASSERT_TRUE(waitUntil([&] { return drained; }));
+    EXPECT_EQ(recorder.attached.size(), 1u) << "nothing after stop";
+    EXPECT_EQ(recorder.attached[0]->setOutputReport(QByteArray(64, '\0')), UsbStatus::noDevice);
+}
+
+TEST_F(LinuxHidManager, StartsAgainAfterStop) {
+    const auto node = testbed->add(displayPad());
+    manager.start(bothKinds(), recorder.handlers());
+    ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 1; }));
+    manager.stop();
+    manager.start(bothKinds(), recorder.handlers());
+    ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 2; }));
+    EXPECT_NE(recorder.attached[1], recorder.attached[0]) << "reopened as a new device";
+    ASSERT_TRUE(deliver(node, keyReport(0x02)));
+    EXPECT_EQ(recorder.inputs.back().device, recorder.attached[1]);
+}
+
 }  // namespace linuxhid
