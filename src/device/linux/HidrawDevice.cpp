@@ -22,6 +22,16 @@ QString hidapiError(hid_device* device) {
 }
 }  // namespace
 
+QString HidrawDevice::OpenFailure::message(const QString& node) const {
+    QString line = QStringLiteral("Cannot open pad node %1: %2").arg(node, reason);
+    if (permissionDenied) {
+        line += QStringLiteral(
+            ". Install the udev rules packaging/70-quorvel.rules (README, \"Access to the pads "
+            "(udev rules)\") and replug the pad.");
+    }
+    return line;
+}
+
 std::shared_ptr<HidrawDevice> HidrawDevice::open(HidDeviceInfo info, OpenFailure& failure) {
     const QByteArray path = info.path.toLocal8Bit();
     // hidapi's open keeps only a message; ask the file system first so that a missing permission

@@ -30,6 +30,9 @@ public:
     struct OpenFailure {
         bool permissionDenied = false;
         QString reason;
+
+        // The log line for `node`; a permission problem points to the udev rules that fix it.
+        QString message(const QString& node) const;
     };
 
     // Opens `info.path` for reading and writing. Null with `failure` filled when that is not

@@ -23,18 +23,6 @@ struct UdevDeviceDeleter {
     void operator()(udev_device* device) const { udev_device_unref(device); }
 };
 using UdevDevicePtr = std::unique_ptr<udev_device, UdevDeviceDeleter>;
-
-void logOpenFailure(const QString& node, const HidrawDevice::OpenFailure& failure) {
-    if (failure.permissionDenied) {
-        logLine(
-            "Cannot open pad node %s: %s. Install the udev rules packaging/70-quorvel.rules "
-            "(README, \"Access to the pads (udev rules)\") and replug the pad.",
-            qUtf8Printable(node), qUtf8Printable(failure.reason));
-    } else {
-        logLine("Cannot open pad node %s: %s", qUtf8Printable(node),
-                qUtf8Printable(failure.reason));
-    }
-}
 }  // namespace
 
 LinuxHidManager::LinuxHidManager() = default;
@@ -192,7 +180,7 @@ void LinuxHidManager::added(udev_device* hidraw) {
     HidrawDevice::OpenFailure failure;
     std::shared_ptr<HidrawDevice> device = HidrawDevice::open(node->info(*usagePage), failure);
     if (!device) {
-        logOpenFailure(node->devnode, failure);
+        logLine(failure.message(node->devnode));
         return;
     }
     auto entry = std::make_shared<Entry>();
