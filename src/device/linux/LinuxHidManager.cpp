@@ -136,7 +136,9 @@ void LinuxHidManager::receiveEvents() {
             return;
         }
         const QString action = QString::fromUtf8(udev_device_get_action(device.get()));
-        if (action == u"add") {
+        // "change" is what `udevadm trigger` sends after new rules were installed: a node that
+        // could not be opened before may be accessible now. An open node ignores it.
+        if (action == u"add" || action == u"change") {
             added(device.get());
         } else if (action == u"remove") {
             removed(QString::fromUtf8(udev_device_get_syspath(device.get())));

@@ -21,7 +21,8 @@ struct udev_device;
 //
 // Main thread only, like the interface. A node that cannot be opened is logged once per attach,
 // naming the node and, for a permission problem, the udev rules that grant access; it is not
-// retried until it is attached again.
+// retried until it is attached again or udev reports a change of it (as `udevadm trigger` does
+// after new rules were installed).
 class LinuxHidManager : public HidManager {
 public:
     LinuxHidManager();

@@ -352,4 +352,25 @@ TEST_F(LinuxHidManager, StartsAgainAfterStop) {
     EXPECT_EQ(recorder.inputs.back().device, recorder.attached[1]);
 }
 
+// After installing the udev rules the README has the user run `udevadm trigger`, which reports a
+// change of each node; a node that could not be opened is tried again then, an open one is left
+// alone.
+TEST_F(LinuxHidManager, NodeIsTriedAgainWhenUdevReportsAChange) {
+    LogCapture log;
+    PadTestbed::Interface broken = displayPad();
+    broken.answerIoctls = false;
+    const auto node = testbed->add(broken);
+    const auto other = testbed->add(msdTwo());
+    manager.start(bothKinds(), recorder.handlers());
+    ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 1; }));
+
+    testbed->answerIoctls(node);
+    testbed->change(node);
+    testbed->change(other);
+    ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 2; }));
+    EXPECT_EQ(recorder.attached[1]->info().path, node.devnode);
+    ASSERT_TRUE(deliver(other, controlReport(3)));
+    EXPECT_EQ(recorder.attached.size(), 2u) << "the open pad is not attached twice";
+}
+
 }  // namespace linuxhid

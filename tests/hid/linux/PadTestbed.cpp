@@ -173,6 +173,17 @@ PadTestbed::Node PadTestbed::add(const Interface& interface) {
     return node;
 }
 
+void PadTestbed::answerIoctls(const Node& node) {
+    GError* error = nullptr;
+    umockdev_testbed_attach_ioctl(testbed_, node.devnode.toUtf8().constData(), ioctls_, &error);
+    EXPECT_EQ(error, nullptr) << (error ? error->message : "");
+    g_clear_error(&error);
+}
+
+void PadTestbed::change(const Node& node) {
+    umockdev_testbed_uevent(testbed_, node.syspath.toUtf8().constData(), "change");
+}
+
 void PadTestbed::remove(const Node& node) {
     // udev announces the removal of the node, then the devices go.
     umockdev_testbed_uevent(testbed_, node.syspath.toUtf8().constData(), "remove");

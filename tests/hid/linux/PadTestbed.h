@@ -51,6 +51,10 @@ public:
     // Adds the interface (and its USB device, unless an earlier interface on the same bus and
     // port path already made it) and announces the hidraw node as udev does.
     Node add(const Interface& interface);
+    // Makes a node added with `answerIoctls` false a working one.
+    void answerIoctls(const Node& node);
+    // Announces a change of the node, as `udevadm trigger` does.
+    void change(const Node& node);
     // Announces the node's removal and takes its USB device away.
     void remove(const Node& node);
 
