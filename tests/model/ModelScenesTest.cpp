@@ -100,43 +100,35 @@ TEST(Model, ChangeSceneWrapsAtBothEndsAndClearsTheMessage) {
 }
 
 TEST(Model, DuplicateDropsIdentifiersAndAutomaticNamesButKeepsChosenNames) {
-    Device device(3, 0);
-    device.model->save();
-    device.model->selectScene(device.storedID(1));
-    QList<QuorvelScene> scenes = device.model->scenes();
-    device.model->duplicateActiveScene();
+    SettingsRoot root;
+    SavedConfiguration stored = scenesOf(3, DeviceKind::msdTwo);
+    stored.activeSceneID = stored.scenes[1].id;
+    stored.scenes[1].keys[3].scriptName = QStringLiteral("Scene2Button4");
+    stored.scenes[1].keys[4].scriptName = QStringLiteral("Scene1Button5");
+    stored.scenes[1].keys[6].scriptID = QStringLiteral("dial-id");
+    root.putScenes(pad, stored);
+    Model model(pad, DeviceKind::msdTwo, QStringLiteral("MSD-TWO"), root.path());
+    ASSERT_TRUE(model.save());
+    const QList<QuorvelScene> before = model.scenes();
+    model.duplicateActiveScene();
 
-    ASSERT_EQ(device.model->scenes().size(), 4);
-    const QuorvelScene& original = device.model->scenes()[1];
-    const QuorvelScene& copy = device.model->scenes()[2];
-    EXPECT_EQ(original, scenes[1]);
-    EXPECT_EQ(device.model->activeSceneID(), copy.id);
+    ASSERT_EQ(model.scenes().size(), 4);
+    const QuorvelScene& original = model.scenes()[1];
+    const QuorvelScene& copy = model.scenes()[2];
+    EXPECT_EQ(original, before[1]);
+    EXPECT_EQ(model.scenes()[3], before[2]);
+    EXPECT_EQ(model.activeSceneID(), copy.id);
     EXPECT_NE(copy.id, original.id);
-    EXPECT_EQ(device.model->scenes()[3], scenes[2]);
-    // Key 4 had the automatic name of scene 2, so it is named for its new place.
-    EXPECT_EQ(original.keys[3].scriptName, QStringLiteral("Scene2Button4"));
+    // Automatic names of the original are dropped, so save names those keys for their new place.
+    EXPECT_EQ(copy.keys[0].scriptName, QStringLiteral("Scene3Button1"));
     EXPECT_EQ(copy.keys[3].scriptName, QStringLiteral("Scene3Button4"));
+    EXPECT_EQ(copy.keys[4].scriptName, QStringLiteral("Scene1Button5"));
     for (qsizetype index = 0; index < 6; ++index) {
         EXPECT_NE(copy.keys[index].scriptID, original.keys[index].scriptID);
     }
-    // The dials are no screen buttons: nothing names them, and their ids are not copied.
+    // Dials are no screen buttons: their ids are dropped from the copy and nothing names them.
+    EXPECT_FALSE(copy.keys[6].scriptID);
     EXPECT_FALSE(copy.keys[6].scriptName);
-    EXPECT_FALSE(copy.keys[6].scriptID);
-}
-
-TEST(Model, DuplicateKeepsAScriptNameTheUserChose) {
-    Device device(2, 1);
-    device.model->save();
-    QList<QuorvelScene> scenes = device.model->scenes();
-    scenes[1].keys[4].scriptName = QStringLiteral("Scene1Button5");
-    scenes[1].keys[6].scriptID = QStringLiteral("dial-id");
-    SavedConfiguration edited{scenes, scenes[1].id};
-    device.root.putScenes(pad, edited);
-    Model model(pad, DeviceKind::msdTwo, QStringLiteral("MSD-TWO"), device.root.path());
-    model.duplicateActiveScene();
-    const QuorvelScene& copy = model.scenes()[2];
-    EXPECT_EQ(copy.keys[4].scriptName, QStringLiteral("Scene1Button5"));
-    EXPECT_EQ(copy.keys[0].scriptName, QStringLiteral("Scene3Button1"));
-    EXPECT_FALSE(copy.keys[6].scriptID);
-    EXPECT_EQ(model.scenes()[1].keys[6].scriptID, QStringLiteral("dial-id"));
+    EXPECT_EQ(original.keys[6].scriptID, QStringLiteral("dial-id"));
+    EXPECT_EQ(root.readScenes(pad).scenes, model.scenes());
 }
