@@ -1,0 +1,121 @@
+#include "model/Model.h"
+
+#include "config/DefaultConfiguration.h"
+#include "core/ActionError.h"
+#include "scripting/ScriptingRegistry.h"
+
+#include <QDir>
+
+#include <utility>
+
+Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsRoot,
+             std::shared_ptr<const ConfigurationFileSystem> files, QObject* parent)
+    : QObject(parent),
+      id_(std::move(id)),
+      kind_(kind),
+      configuration_(
+          settingsRoot.isEmpty() ? DeviceConfigurationStore::defaultSettingsRoot() : settingsRoot,
+          id_, kind, std::move(files)),
+      deviceName_(std::move(name)) {
+    DeviceConfigurationState state =
+        configuration_.load(DeviceAppearance{deviceName_, displayBrightness_, padFollowMac_});
+    scenes_ = std::move(state.configuration.scenes);
+    activeSceneID_ = state.configuration.activeSceneID;
+    deviceName_ = state.appearance.deviceName;
+    displayBrightness_ = state.appearance.displayBrightness;
+    padFollowMac_ = state.appearance.padFollowMac;
+
+    if (state.saveDue) {
+        save();
+    }
+    // Shortcut recording, brightness following, site-icon arrivals and the playback
+    // subscription attach to the loaded model from the input and display code, which also
+    // tears them down; loading and saving need none of them.
+}
+
+Model::~Model() = default;
+
+template <typename T>
+void Model::assign(T& field, T value, void (Model::*signal)()) {
+    if (field == value) {
+        return;
+    }
+    field = std::move(value);
+    Q_EMIT(this->*signal)();
+    Q_EMIT changed();
+}
+
+void Model::setMessage(const QString& text) {
+    assign(message_, text, &Model::messageChanged);
+}
+
+void Model::setScenes(QList<QuorvelScene> scenes) {
+    // Every consumer indexes the active scene; an empty list would leave nothing to show.
+    if (scenes.isEmpty()) {
+        return;
+    }
+    assign(scenes_, std::move(scenes), &Model::scenesChanged);
+}
+
+void Model::setActiveSceneID(const QUuid& sceneID) {
+    assign(activeSceneID_, sceneID, &Model::activeSceneIDChanged);
+}
+
+void Model::setDeviceName(const QString& name) {
+    assign(deviceName_, name, &Model::deviceNameChanged);
+}
+
+void Model::setShuttingDown() {
+    shuttingDown_ = true;
+}
+
+void Model::setRecording(std::optional<int64_t> control) {
+    assign(recording_, control, &Model::recordingChanged);
+}
+
+void Model::report(const QString& text) {
+    setMessage(text);
+}
+
+int Model::activeSceneIndex() const {
+    for (qsizetype index = 0; index < scenes_.size(); ++index) {
+        if (scenes_[index].id == activeSceneID_) {
+            return static_cast<int>(index);
+        }
+    }
+    return 0;
+}
+
+DeviceAppearance Model::appearance() const {
+    return DeviceAppearance{deviceName_, displayBrightness_, padFollowMac_};
+}
+
+bool Model::save() {
+    ScriptingRegistry::shared().normalizeNames(*this);
+    Q_EMIT siteIconScheduleRequested();
+
+    const DeviceSaveResult result =
+        configuration_.save(SavedConfiguration{scenes_, activeSceneID_}, appearance());
+    if (result.status == DeviceSaveResult::Status::failed) {
+        setMessage(result.message);
+        return false;
+    }
+    // A protected file was skipped, but what could be written was: the pad shows the change.
+    Q_EMIT displayRefreshRequested();
+    if (!result.ok()) {
+        setMessage(result.message);
+        return false;
+    }
+    return true;
+}
+
+void Model::renameDevice(const QString& name) {
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty()) {
+        throw ActionError::failed(QStringLiteral("A device name cannot be empty"));
+    }
+    setDeviceName(trimmed);
+    if (!save()) {
+        throw ActionError::failed(message_);
+    }
+}
