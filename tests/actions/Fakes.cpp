@@ -4,4 +4,5 @@
 #include "FakeAudioOutput.h"
 #include "FakeDisplayBrightness.h"
 #include "FakeInputPoster.h"
+#include "FakeNowPlaying.h"
 #include "FakeWorkspace.h"
