@@ -5,4 +5,5 @@
 #include "FakeDisplayBrightness.h"
 #include "FakeInputPoster.h"
 #include "FakeNowPlaying.h"
+#include "FakeScriptRunner.h"
 #include "FakeWorkspace.h"
