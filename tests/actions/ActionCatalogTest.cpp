@@ -95,8 +95,8 @@ TEST(ActionCatalog, AnyOtherNameResolvesToNoAction) {
     for (const QString name :
          {"None", "", "volume up", "Volume up ", " Mute", "Launch rocket", "Display brightness"}) {
         SCOPED_TRACE(name.toStdString());
-        EXPECT_EQ(std::type_index(typeid(ActionCatalog::action(name))),
-                  std::type_index(typeid(NoAction)));
+        const MacroAction& action = ActionCatalog::action(name);
+        EXPECT_EQ(std::type_index(typeid(action)), std::type_index(typeid(NoAction)));
     }
 }
 
