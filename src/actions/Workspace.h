@@ -5,11 +5,11 @@
 #include <QString>
 #include <QUrl>
 
+class Workspace;
+
 // A browser the user may pick for a web address: `id` is how the system names the application
 // (a desktop entry id such as "firefox.desktop"), kept in a binding's browser field; `name` is
 // shown to the user.
-class Workspace;
-
 struct InstalledBrowser {
     QString id;
     QString name;
