@@ -2,22 +2,11 @@
 
 #include "core/ActionError.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
-
-namespace {
-
-QString errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const ActionError& error) {
-        return error.message();
-    }
-    return "(no error)";
-}
-
-}  // namespace
 
 TEST(AudioOutput, StepUpNeverLowersAnAmplifiedLevel) {
     FakeAudioOutput output;
@@ -29,7 +18,7 @@ TEST(AudioOutput, StepUpNeverLowersAnAmplifiedLevel) {
 TEST(AudioOutput, RefusedVolumeFailsWithItsMessageAndChangesNothing) {
     FakeAudioOutput output;
     output.volumeWritable = false;
-    EXPECT_EQ(errorOf([&] { output.changeVolume(0.02); }),
+    EXPECT_EQ(actionErrorOf([&] { output.changeVolume(0.02); }),
               "This audio output does not expose software volume control");
     EXPECT_DOUBLE_EQ(output.level, 0.5);
 }

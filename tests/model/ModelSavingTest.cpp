@@ -13,15 +13,6 @@ namespace {
 
 const QString pad = QStringLiteral("mountain-73657269616c2d41");
 
-QString failureOf(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const ActionError& error) {
-        return error.message();
-    }
-    return QStringLiteral("(no failure)");
-}
-
 }  // namespace
 
 TEST(Model, SavedStateIsWhatTheNextStartFinds) {
@@ -75,7 +66,7 @@ TEST(Model, FailedWriteReportsCouldNotSaveKeepsTheChangeAndRefreshesNothing) {
     EXPECT_FALSE(QFileInfo::exists(model.appearanceURL()));
 
     files->failWritesTo = {model.appearanceURL()};
-    EXPECT_EQ(failureOf([&] { model.renameDevice(QStringLiteral("Studio")); }),
+    EXPECT_EQ(actionErrorOf([&] { model.renameDevice(QStringLiteral("Studio")); }),
               QStringLiteral("Could not save: There isn’t enough space on the disk."));
     EXPECT_EQ(model.deviceName(), QStringLiteral("Studio"));
     EXPECT_EQ(root.readScenes(pad).scenes.size(), 2);
@@ -94,7 +85,7 @@ TEST(Model, RenameStoresTheTrimmedNameAndRefusesABlankOne) {
 
     SignalLog log(model);
     const QByteArray before = root.read(pad, "appearance.json");
-    EXPECT_EQ(failureOf([&] { model.renameDevice(QStringLiteral("  \n\t ")); }),
+    EXPECT_EQ(actionErrorOf([&] { model.renameDevice(QStringLiteral("  \n\t ")); }),
               QStringLiteral("A device name cannot be empty"));
     EXPECT_EQ(model.deviceName(), QStringLiteral("Left pad"));
     EXPECT_TRUE(log.names.isEmpty());

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "core/ActionError.h"
 #include "core/Log.h"
 
 #include <QCoreApplication>
@@ -45,4 +46,13 @@ bool LogCapture::contains(const QString& line) const {
 
 QByteArray hexBytes(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QString actionErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const ActionError& error) {
+        return error.message();
+    }
+    return QStringLiteral("(no error)");
 }

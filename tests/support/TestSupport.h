@@ -39,5 +39,8 @@ private:
     QStringList lines_;
 };
 
+// The message of the ActionError that `call` throws, or "(no error)" when it returns normally.
+QString actionErrorOf(const std::function<void()>& call);
+
 // Bytes from a string of hexadecimal pairs such as "11 80 00 00 01" (spaces ignored).
 QByteArray hexBytes(const char* text);

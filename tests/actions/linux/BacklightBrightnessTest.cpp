@@ -4,6 +4,8 @@
 
 #include "core/ActionError.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -12,15 +14,6 @@
 #include <functional>
 
 namespace {
-
-QString errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const ActionError& error) {
-        return error.message();
-    }
-    return "(no error)";
-}
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -136,13 +129,15 @@ TEST_F(BacklightBrightnessTest, RefusedWriteReportsItsMessage) {
         writeFile(sysfs() + "/panel/max_brightness", QByteArray::number(groups.toLongLong() * 2)));
     BacklightBrightness display(options());
     EXPECT_DOUBLE_EQ(display.level(), 0.5);
-    EXPECT_EQ(errorOf([&] { display.change(0.1); }), "Could not change Mac display brightness");
+    EXPECT_EQ(actionErrorOf([&] { display.change(0.1); }),
+              "Could not change Mac display brightness");
 }
 
 TEST_F(BacklightBrightnessTest, NoBacklightIsUnavailable) {
     BacklightBrightness display(options());
-    EXPECT_EQ(errorOf([&] { display.level(); }), "Mac display brightness control is unavailable");
-    EXPECT_EQ(errorOf([&] { display.change(0.05); }),
+    EXPECT_EQ(actionErrorOf([&] { display.level(); }),
+              "Mac display brightness control is unavailable");
+    EXPECT_EQ(actionErrorOf([&] { display.change(0.05); }),
               "Mac display brightness control is unavailable");
 }
 
@@ -150,10 +145,10 @@ TEST_F(BacklightBrightnessTest, UnreadableLevelIsReportedNotTakenAsZero) {
     addPanel("panel", "raw", "garbage", "100");
     addPanel("other", "raw", "10", "0");
     BacklightBrightness display(options());
-    EXPECT_EQ(errorOf([&] { display.level(); }),
+    EXPECT_EQ(actionErrorOf([&] { display.level(); }),
               "This Mac display does not expose native brightness control");
     QDir(sysfs() + "/other").removeRecursively();
-    EXPECT_EQ(errorOf([&] { display.change(0.05); }),
+    EXPECT_EQ(actionErrorOf([&] { display.change(0.05); }),
               "This Mac display does not expose native brightness control");
 }
 
@@ -162,7 +157,7 @@ TEST_F(BacklightBrightnessTest, AutomaticBrightnessNeedsTheDesktopSwitch) {
     BacklightBrightness::Options settings = options();
     settings.settingsSchema = "org.quorvel.absent.power";
     BacklightBrightness display(settings);
-    EXPECT_EQ(errorOf([&] { display.toggleAutomatic(); }),
+    EXPECT_EQ(actionErrorOf([&] { display.toggleAutomatic(); }),
               "This Mac display does not support automatic brightness");
 }
 
@@ -171,7 +166,7 @@ TEST_F(BacklightBrightnessTest, AutomaticBrightnessNeedsALightSensor) {
     BacklightBrightness::Options settings = options();
     settings.schemaDirectory = compileSchema();
     BacklightBrightness display(settings);
-    EXPECT_EQ(errorOf([&] { display.automatic(); }),
+    EXPECT_EQ(actionErrorOf([&] { display.automatic(); }),
               "This Mac display does not support automatic brightness");
 }
 

@@ -3,22 +3,11 @@
 
 #include "core/ActionError.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
-
-namespace {
-
-QString errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const ActionError& error) {
-        return error.message();
-    }
-    return "(no error)";
-}
-
-}  // namespace
 
 class PulseAudioOutputTest : public ::testing::Test {
 protected:
@@ -79,14 +68,14 @@ TEST_F(PulseAudioOutputTest, ToggleMuteSwitchesTheSinkBothWays) {
 
 TEST(PulseAudioOutput, NoServerReportsNoDefaultOutput) {
     PulseAudioOutput output("unix:/nonexistent/quorvel/native");
-    EXPECT_EQ(errorOf([&] { output.changeVolume(0.02); }), "No default audio output");
-    EXPECT_EQ(errorOf([&] { output.toggleMute(); }), "No default audio output");
+    EXPECT_EQ(actionErrorOf([&] { output.changeVolume(0.02); }), "No default audio output");
+    EXPECT_EQ(actionErrorOf([&] { output.toggleMute(); }), "No default audio output");
 }
 
 TEST(PulseAudioOutput, ServerWithoutAnyOutputReportsNoDefaultOutput) {
     PulseServer server(false);
     ASSERT_TRUE(server.isRunning()) << server.log().toStdString();
     PulseAudioOutput output(server.address());
-    EXPECT_EQ(errorOf([&] { output.volume(); }), "No default audio output");
-    EXPECT_EQ(errorOf([&] { output.setMuted(true); }), "No default audio output");
+    EXPECT_EQ(actionErrorOf([&] { output.volume(); }), "No default audio output");
+    EXPECT_EQ(actionErrorOf([&] { output.setMuted(true); }), "No default audio output");
 }
