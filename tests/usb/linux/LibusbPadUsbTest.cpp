@@ -386,6 +386,16 @@ TEST_F(LibusbPadUsb, ResetAfterWhichThePadEnumeratesAnewIsSuccess) {
     EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::success);
 }
 
+TEST_F(LibusbPadUsb, DriverThatLeftBeforeTheUnbindDoesNotStopTheReset) {
+    const QString node = testbed.add({});
+    UsbPadTestbed::Behaviour gone;
+    gone.disconnectErrno = ENODATA;
+    testbed.setBehaviour(gone);
+    RealPadUsb padUsb;
+    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::success);
+    EXPECT_TRUE(names(testbed.requests(node)).contains(QStringLiteral("reset")));
+}
+
 TEST_F(LibusbPadUsb, FailedUnbindStopsBeforeTheResetAndRebindsTheOthers) {
     UsbPadTestbed::Pad pad;
     pad.driver1 = "usbhid";
