@@ -22,10 +22,11 @@ QByteArray deviceDescriptor(int deviceClass, int vendorID, int productID) {
     return d;
 }
 
-QByteArray interfaceDescriptor(int number, int interfaceClass,
+QByteArray interfaceDescriptor(int number, int alternate, int interfaceClass,
                                const std::vector<UsbDescriptors::Endpoint>& endpoints) {
     QByteArray d;
-    d.append(char(9)).append(char(0x04)).append(static_cast<char>(number)).append(char(0));
+    d.append(char(9)).append(char(0x04)).append(static_cast<char>(number));
+    d.append(static_cast<char>(alternate));
     d.append(static_cast<char>(endpoints.size())).append(static_cast<char>(interfaceClass));
     d.append(char(0)).append(char(0)).append(char(0));
     if (interfaceClass == hidClass) {
@@ -44,7 +45,8 @@ QByteArray interfaceDescriptor(int number, int interfaceClass,
     return d;
 }
 
-QByteArray configurationDescriptor(const std::vector<QByteArray>& interfaces) {
+// `interfaceCount` counts interfaces, not the alternate settings among `interfaces`.
+QByteArray configurationDescriptor(const std::vector<QByteArray>& interfaces, int interfaceCount) {
     QByteArray body;
     for (const QByteArray& interface : interfaces) {
         body.append(interface);
@@ -52,7 +54,7 @@ QByteArray configurationDescriptor(const std::vector<QByteArray>& interfaces) {
     QByteArray d;
     d.append(char(9)).append(char(0x02));
     appendWord(d, 9 + static_cast<int>(body.size()));
-    d.append(static_cast<char>(interfaces.size())).append(char(1)).append(char(0));
+    d.append(static_cast<char>(interfaceCount)).append(char(1)).append(char(0));
     d.append(char(0x80)).append(char(50));  // bus powered, 100 mA
     return d + body;
 }
@@ -60,14 +62,19 @@ QByteArray configurationDescriptor(const std::vector<QByteArray>& interfaces) {
 
 QByteArray UsbDescriptors::hub() {
     return deviceDescriptor(hubClass, 0x1d6b, 0x0002) +
-           configurationDescriptor({interfaceDescriptor(0, hubClass, {{0x81, 0x03}})});
+           configurationDescriptor({interfaceDescriptor(0, 0, hubClass, {{0x81, 0x03}})}, 1);
 }
 
 QByteArray UsbDescriptors::pad(int vendorID, int productID, bool imageInterface,
-                               const std::vector<Endpoint>& imageEndpoints) {
-    std::vector<QByteArray> interfaces = {interfaceDescriptor(0, hidClass, {{0x81, 0x03}})};
+                               const std::vector<Endpoint>& imageEndpoints,
+                               const std::vector<Endpoint>& alternateEndpoints) {
+    std::vector<QByteArray> interfaces = {interfaceDescriptor(0, 0, hidClass, {{0x81, 0x03}})};
     if (imageInterface) {
-        interfaces.push_back(interfaceDescriptor(1, vendorClass, imageEndpoints));
+        interfaces.push_back(interfaceDescriptor(1, 0, vendorClass, imageEndpoints));
+        if (!alternateEndpoints.empty()) {
+            interfaces.push_back(interfaceDescriptor(1, 1, vendorClass, alternateEndpoints));
+        }
     }
-    return deviceDescriptor(0, vendorID, productID) + configurationDescriptor(interfaces);
+    return deviceDescriptor(0, vendorID, productID) +
+           configurationDescriptor(interfaces, imageInterface ? 2 : 1);
 }

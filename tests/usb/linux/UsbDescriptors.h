@@ -18,7 +18,9 @@ struct UsbDescriptors {
     static QByteArray hub();
 
     // A pad: interface 0 is HID with an interrupt IN endpoint; interface 1, when there is one,
-    // is vendor-specific with `imageEndpoints` in that order.
+    // is vendor-specific with `imageEndpoints` in that order, and with `alternateEndpoints` in
+    // an alternate setting 1 unless that list is empty.
     static QByteArray pad(int vendorID, int productID, bool imageInterface,
-                          const std::vector<Endpoint>& imageEndpoints);
+                          const std::vector<Endpoint>& imageEndpoints,
+                          const std::vector<Endpoint>& alternateEndpoints);
 };

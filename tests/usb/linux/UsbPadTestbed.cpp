@@ -74,6 +74,13 @@ UsbPadTestbed::~UsbPadTestbed() {
     }
 }
 
+QString UsbPadTestbed::rootDir() const {
+    gchar* root = umockdev_testbed_get_root_dir(testbed_);
+    const QString result = QString::fromUtf8(root);
+    g_free(root);
+    return result;
+}
+
 bool UsbPadTestbed::preloaded() {
     return qEnvironmentVariable("LD_PRELOAD").contains(u"libumockdev-preload");
 }
@@ -106,8 +113,7 @@ QString UsbPadTestbed::addDevice(const QString& name, const QString& parent, int
     umockdev_testbed_set_attribute_binary(testbed_, syspath.toUtf8().constData(), "descriptors",
                                           reinterpret_cast<guint8*>(raw.data()), raw.size());
     // The usbfs node itself: libusb opens it before its first request reaches the testbed.
-    const QString node =
-        QString::fromUtf8(umockdev_testbed_get_root_dir(testbed_)) + QString::fromUtf8(devname);
+    const QString node = rootDir() + QString::fromUtf8(devname);
     QDir().mkpath(QFileInfo(node).path());
     QFile file(node);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << node.toStdString();
@@ -160,15 +166,15 @@ QString UsbPadTestbed::add(const Pad& pad) {
     umockdev_testbed_attach_ioctl(testbed_, devnode.toUtf8().constData(), ioctls_, &error);
     EXPECT_EQ(error, nullptr) << (error ? error->message : "");
     g_clear_error(&error);
-    addDevice(
-        QString::number(pad.busNumber) + u'-' + pad.devpath, parent, pad.busNumber, pad.devpath,
-        pad.vendorID, pad.productID,
-        UsbDescriptors::pad(pad.vendorID, pad.productID, pad.imageInterface, pad.imageEndpoints));
+    addDevice(QString::number(pad.busNumber) + u'-' + pad.devpath, parent, pad.busNumber,
+              pad.devpath, pad.vendorID, pad.productID,
+              UsbDescriptors::pad(pad.vendorID, pad.productID, pad.imageInterface,
+                                  pad.imageEndpoints, pad.alternateEndpoints));
     return devnode;
 }
 
 void UsbPadTestbed::removeNode(const QString& devnode) {
-    const QString path = QString::fromUtf8(umockdev_testbed_get_root_dir(testbed_)) + devnode;
+    const QString path = rootDir() + devnode;
     EXPECT_TRUE(QFile::remove(path)) << path.toStdString();
 }
 
@@ -364,6 +370,27 @@ bool UsbPadTestbed::handle(UMockdevIoctlClient* client) {
             }
             unknown_.push_back(static_cast<unsigned long>(fields->ioctl_code));
             return fail(ENOTTY);
+        }
+        case USBDEVFS_SETINTERFACE: {
+            const Resolved setting(arg, 0, sizeof(usbdevfs_setinterface));
+            if (!setting.data) {
+                return fail(EFAULT);
+            }
+            const auto* fields = setting.as<usbdevfs_setinterface>();
+            requests_.push_back({devnode,
+                                 QStringLiteral("alternate"),
+                                 static_cast<int>(fields->interface),
+                                 -1,
+                                 static_cast<int>(fields->altsetting),
+                                 {}});
+            if (behaviour_.alternateErrno != 0) {
+                return fail(behaviour_.alternateErrno);
+            }
+            // The kernel would claim a free interface on the spot; refusing instead makes
+            // choosing a setting before claiming the interface show.
+            return node.interfaces[static_cast<int>(fields->interface)].driver == "usbfs"
+                       ? succeed()
+                       : fail(EINVAL);
         }
         case USBDEVFS_RESET:
             record(QStringLiteral("reset"), -1);

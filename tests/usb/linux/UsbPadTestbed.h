@@ -35,6 +35,8 @@ public:
         int productID = 0x0009;
         bool imageInterface = true;  // whether the configuration has interface 1
         std::vector<Endpoint> imageEndpoints = {{0x02, 0x02}};
+        std::vector<Endpoint>
+            alternateEndpoints;  // of setting 1 of interface 1; none: no setting 1
         // The kernel drivers bound to interfaces 0 and 1 when the pad appears; empty for none.
         QByteArray driver0 = "usbhid";
         QByteArray driver1;
@@ -47,6 +49,7 @@ public:
         int disconnectFailsFrom = 0;  // the first interface whose unbinding fails
         int connectErrno = 0;         // binding it again
         int resetErrno = 0;
+        int alternateErrno = 0;    // choosing an alternate setting
         int submitErrno = 0;       // refusing a data URB outright
         int urbStatus = 0;         // status of a URB that was taken (a negative errno)
         int urbShortBy = 0;        // bytes the device leaves untaken of each URB
@@ -56,7 +59,8 @@ public:
     // One request the host made, as the device saw it.
     struct Request {
         QString devnode;
-        QString name;  // "claim", "release", "disconnect", "connect", "reset", "urb", "discard"
+        QString name;  // "claim", "release", "disconnect", "connect", "reset", "urb", "discard",
+                       // "alternate" (with `endpoint` holding the setting's number)
         int interface = -1;
         int urbType = -1;  // USBDEVFS_URB_TYPE_*
         int endpoint = -1;
@@ -104,6 +108,7 @@ private:
         std::vector<_UMockdevIoctlData*> done;
     };
 
+    QString rootDir() const;
     QString addDevice(const QString& name, const QString& parent, int bus, const QString& devpath,
                       int vendorID, int productID, const QByteArray& descriptors);
     void finishUrb(_UMockdevIoctlData* urb, int status, int shortBy);
