@@ -12,6 +12,8 @@
 
 #include <cerrno>
 #include <memory>
+#include <thread>
+#include <utility>
 
 namespace usbtest {
 using RealPadUsb = ::LibusbPadUsb;
@@ -234,6 +236,17 @@ TEST_F(LibusbPadUsb, KernelDriverOfTheImageInterfaceGetsItBackOnClose) {
     EXPECT_NE(mountain_open(*usb, padLocation, error), nullptr);
 }
 
+TEST_F(LibusbPadUsb, InterfaceKeepsWorkingAfterThePadUsbThatOpenedItIsGone) {
+    const QString node = testbed.add({});
+    IOReturn error = UsbStatus::error;
+    auto handle = open(padLocation, error);
+    ASSERT_NE(handle, nullptr);
+    usb.reset();
+    EXPECT_EQ(writeChunk(handle.get(), chunk(2)), UsbStatus::success);
+    mountain_close(handle);
+    EXPECT_NE(testbed.driver(node, 1), "usbfs");
+}
+
 // Key-event mode
 
 TEST_F(LibusbPadUsb, PrepareSendsTheKeyEventRequestToTheFirstInterface) {
@@ -294,6 +307,37 @@ TEST_F(LibusbPadUsb, WritesGoOutAsWholeChunksOnEndpointTwoInOrder) {
         EXPECT_EQ(sent[i].urbType, USBDEVFS_URB_TYPE_BULK);
         EXPECT_EQ(sent[i].endpoint, 0x02);
         EXPECT_EQ(sent[i].data, chunk(i)) << "chunk " << i;
+    }
+}
+
+TEST_F(LibusbPadUsb, TwoPadsWrittenAtOnceFromTwoThreadsEachGetTheirOwnChunks) {
+    const QString first = testbed.add({});
+    UsbPadTestbed::Pad pad;
+    pad.devpath = QStringLiteral("4");
+    const QString second = testbed.add(pad);
+    usb = std::make_unique<RealPadUsb>();
+    IOReturn error = UsbStatus::error;
+    // Each session opens and writes from its own queue, sharing the one context.
+    const auto session = [this](uint32_t location, int seed, IOReturn& result) {
+        IOReturn openError = UsbStatus::error;
+        auto handle = mountain_open(*usb, location, openError);
+        result = openError;
+        for (int i = 0; handle && result == UsbStatus::success && i < 31; ++i) {
+            result = writeChunk(handle.get(), chunk(seed + i));
+        }
+    };
+    IOReturn firstResult = UsbStatus::error;
+    std::thread other([&] { session(0x01400000, 100, error); });
+    session(padLocation, 0, firstResult);
+    other.join();
+    EXPECT_EQ(firstResult, UsbStatus::success);
+    EXPECT_EQ(error, UsbStatus::success);
+    for (const auto& [node, seed] : {std::pair{first, 0}, std::pair{second, 100}}) {
+        const std::vector<Request> sent = urbs(testbed.requests(node));
+        ASSERT_EQ(sent.size(), 31u) << node.toStdString();
+        for (int i = 0; i < 31; ++i) {
+            EXPECT_EQ(sent[i].data, chunk(seed + i)) << node.toStdString() << " chunk " << i;
+        }
     }
 }
 
