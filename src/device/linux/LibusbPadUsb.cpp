@@ -244,6 +244,11 @@ IOReturn LibusbPadUsb::reenumerate(uint32_t locationID) {
                 continue;
             }
             const int detachResult = libusb_detach_kernel_driver(handle.get(), interface.number);
+            // NOT_FOUND: the driver let go between the question and the unbind; nothing to
+            // unbind then, and the pad is still there to be reset.
+            if (detachResult == LIBUSB_ERROR_NOT_FOUND) {
+                continue;
+            }
             if (detachResult != 0) {
                 for (int number : detached) {
                     libusb_attach_kernel_driver(handle.get(), number);
