@@ -5,18 +5,30 @@
 #include "scripting/ScriptingRegistry.h"
 
 #include <QDir>
+#include <QTimer>
 
 #include <utility>
 
 Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsRoot,
              std::shared_ptr<const ConfigurationFileSystem> files, QObject* parent)
+    : Model(std::move(id), kind, std::move(name),
+            ModelEnvironment{settingsRoot, std::move(files), nullptr, SessionTiming{}, nullptr},
+            parent) {
+}
+
+Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environment,
+             QObject* parent)
     : QObject(parent),
       id_(std::move(id)),
       kind_(kind),
-      configuration_(
-          settingsRoot.isEmpty() ? DeviceConfigurationStore::defaultSettingsRoot() : settingsRoot,
-          id_, kind, std::move(files)),
+      environment_(std::move(environment)),
+      configuration_(environment_.settingsRoot.isEmpty()
+                         ? DeviceConfigurationStore::defaultSettingsRoot()
+                         : environment_.settingsRoot,
+                     id_, kind, environment_.files),
       deviceName_(std::move(name)) {
+    QObject::connect(this, &Model::displayRefreshRequested, this, &Model::refreshDisplay);
+
     DeviceConfigurationState state =
         configuration_.load(DeviceAppearance{deviceName_, displayBrightness_, padFollowMac_});
     scenes_ = std::move(state.configuration.scenes);
@@ -28,12 +40,21 @@ Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsR
     if (state.saveDue) {
         save();
     }
-    // Shortcut recording, brightness following, site-icon arrivals and the playback
-    // subscription attach to the loaded model from the input and display code, which also
-    // tears them down; loading and saving need none of them.
+
+    adaptiveTimer_ = std::make_unique<QTimer>();
+    adaptiveTimer_->setInterval(brightnessFollowInterval);
+    QObject::connect(adaptiveTimer_.get(), &QTimer::timeout, this, &Model::syncPadBrightness);
+    adaptiveTimer_->start();
+    // Shortcut recording, site-icon arrivals and the playback subscription attach to the
+    // loaded model from the input code and the action framework; loading and saving need none.
 }
 
-Model::~Model() = default;
+Model::~Model() {
+    // The session must not outlive its model with the pad still being driven.
+    if (display_) {
+        display_->stop();
+    }
+}
 
 template <typename T>
 void Model::assign(T& field, T value, void (Model::*signal)()) {
@@ -63,6 +84,22 @@ void Model::setActiveSceneID(const QUuid& sceneID) {
 
 void Model::setDeviceName(const QString& name) {
     assign(deviceName_, name, &Model::deviceNameChanged);
+}
+
+void Model::setConnected(bool connected) {
+    assign(connected_, connected, &Model::connectedChanged);
+}
+
+void Model::setDisplayBrightness(int brightness) {
+    assign(displayBrightness_, brightness, &Model::displayBrightnessChanged);
+}
+
+void Model::setPadFollowMac(bool follow) {
+    assign(padFollowMac_, follow, &Model::padFollowMacChanged);
+}
+
+void Model::saveAppearance() {
+    configuration_.saveAppearance(appearance());
 }
 
 void Model::setShuttingDown() {
