@@ -5,12 +5,18 @@
 #include <QString>
 #include <QUrl>
 
+class Workspace;
+
 // A browser the user may pick for a web address: `id` is how the system names the application
 // (a desktop entry id such as "firefox.desktop"), kept in a binding's browser field; `name` is
 // shown to the user.
 struct InstalledBrowser {
     QString id;
     QString name;
+
+    // The browsers `workspace` knows, one per id, sorted by name for a picker. Blocking reads of
+    // the installed entries; call it when the picker appears, not per key press.
+    static QList<InstalledBrowser> all(Workspace& workspace);
 
     bool operator==(const InstalledBrowser&) const = default;
 };

@@ -181,7 +181,7 @@ bool BacklightBrightness::hasAmbientLightSensor() const {
            reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
-bool BacklightBrightness::automatic() {
+GSettings* BacklightBrightness::ambientSettings() const {
     GSettingsSchema* schema = lookUpSchema(options_.schemaDirectory, options_.settingsSchema);
     if (schema == nullptr || !hasAmbientLightSensor()) {
         if (schema) {
@@ -191,6 +191,11 @@ bool BacklightBrightness::automatic() {
     }
     GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
     g_settings_schema_unref(schema);
+    return settings;
+}
+
+bool BacklightBrightness::automatic() {
+    GSettings* settings = ambientSettings();
     if (settings == nullptr) {
         throw ActionError::failed(cannotReadAutomatic);
     }
@@ -200,15 +205,7 @@ bool BacklightBrightness::automatic() {
 }
 
 void BacklightBrightness::setAutomatic(bool on) {
-    GSettingsSchema* schema = lookUpSchema(options_.schemaDirectory, options_.settingsSchema);
-    if (schema == nullptr || !hasAmbientLightSensor()) {
-        if (schema) {
-            g_settings_schema_unref(schema);
-        }
-        throw ActionError::failed(noAutomatic);
-    }
-    GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
-    g_settings_schema_unref(schema);
+    GSettings* settings = ambientSettings();
     const bool written =
         settings != nullptr && g_settings_set_boolean(settings, ambientKey, on ? TRUE : FALSE);
     if (settings) {

@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+typedef struct _GSettings GSettings;
+
 // DisplayBrightness on the kernel backlight (/sys/class/backlight). The built-in panel is the
 // device of type "firmware", else "platform", else "raw" (by name within a type), the order the
 // desktop's own brightness keys use. Levels are written through systemd-logind's
@@ -45,6 +47,9 @@ private:
     };
     Panel panel() const;
     bool hasAmbientLightSensor() const;
+    // The desktop's automatic-brightness setting; throws when this machine has none (no schema
+    // or no light sensor). Null when the settings object could not be made. Caller unrefs.
+    GSettings* ambientSettings() const;
 
     Options options_;
     QString connectionName_;

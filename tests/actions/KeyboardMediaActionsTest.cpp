@@ -1,0 +1,221 @@
+#include "actions/KeystrokeAction.h"
+#include "actions/MediaKey.h"
+#include "actions/MediaPlayback.h"
+
+#include "FakeActionContext.h"
+#include "FakeInputPoster.h"
+#include "FakeNowPlaying.h"
+#include "support/TestSupport.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Event = SyntheticKeyEvent;
+
+struct InputFixture : ::testing::Test {
+    void SetUp() override {
+        context.platform.input = input;
+        context.platform.nowPlaying = nowPlaying;
+    }
+    void TearDown() override { MediaPlayback::shared().update(false); }
+
+    static Binding recorded(quint16 keyCode, quint64 modifiers) {
+        Binding binding(2, "LCD key 2", "Keystroke");
+        binding.keyCode = keyCode;
+        binding.modifiers = modifiers;
+        binding.recordedShortcut = QStringLiteral("⇧⌘K");
+        return binding;
+    }
+    static QList<Event> media(int type) {
+        return {Event::mediaKey(type, true), Event::mediaKey(type, false)};
+    }
+
+    std::shared_ptr<FakeInputPoster> input = std::make_shared<FakeInputPoster>();
+    std::shared_ptr<FakeNowPlaying> nowPlaying = std::make_shared<FakeNowPlaying>();
+    FakeActionContext context;
+    const Binding key1{1, "LCD key 1"};
+};
+
+using KeystrokeActionTest = InputFixture;
+using MediaKeyTest = InputFixture;
+
+// Waits until a timer of `interval` has fired a few times, so that a poll timer of the same
+// interval has had its chances as well.
+void waitForTicks(std::chrono::milliseconds interval) {
+    QTimer timer;
+    int ticks = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(interval);
+    ASSERT_TRUE(waitUntil([&] { return ticks >= 5; }));
+}
+
+}  // namespace
+
+TEST_F(KeystrokeActionTest, PostsDownThenUpWithTheModifiersOnBoth) {
+    const quint64 flags = Event::shiftFlag | Event::commandFlag;
+    KeystrokeAction().perform(recorded(40, flags), context);
+    KeystrokeAction().perform(recorded(0, 0), context);  // key code 0 is the A key
+    EXPECT_EQ(input->posted,
+              (QList<Event>{Event::key(40, flags, true), Event::key(40, flags, false),
+                            Event::key(0, 0, true), Event::key(0, 0, false)}));
+    EXPECT_EQ(context.reports, (QStringList{"", ""}));
+}
+
+TEST_F(KeystrokeActionTest, UnrecordedBindingPostsNothingWhateverItsKeyCode) {
+    Binding binding = recorded(40, 0);
+    binding.recordedShortcut.reset();
+    KeystrokeAction().perform(binding, context);
+    EXPECT_TRUE(input->posted.isEmpty());
+    EXPECT_EQ(context.calls, QStringList{"report: Record a keystroke for LCD key 2 first"});
+    EXPECT_FALSE(KeystrokeAction().isReady(binding, context));
+    EXPECT_TRUE(KeystrokeAction().isReady(recorded(0, 0), context));
+}
+
+TEST_F(KeystrokeActionTest, WithoutPermissionNothingIsPostedAndOnlyTheHintShows) {
+    context.accessibilityAllowed = false;
+    KeystrokeAction().perform(recorded(40, 0), context);
+    EXPECT_TRUE(input->posted.isEmpty());
+    EXPECT_TRUE(context.reports.isEmpty());
+    EXPECT_EQ(context.message, FakeActionContext::accessibilityHint);
+}
+
+TEST_F(KeystrokeActionTest, EventsThatCannotBeMadeAreReportedBeforePermissionIsAsked) {
+    input->unknownKeys = {0x7f};
+    context.accessibilityAllowed = false;
+    KeystrokeAction().perform(recorded(0x7f, 0), context);
+    context.platform.input.reset();
+    KeystrokeAction().perform(recorded(40, 0), context);
+    EXPECT_TRUE(input->posted.isEmpty());
+    EXPECT_EQ(context.calls, (QStringList{"report: Could not create keystroke events",
+                                          "report: Could not create keystroke events"}));
+}
+
+TEST_F(KeystrokeActionTest, RefusalWhilePostingIsReported) {
+    input->problem = "Cannot open /dev/uinput for writing";
+    KeystrokeAction().perform(recorded(40, 0), context);
+    EXPECT_EQ(context.reports, QStringList{"Cannot open /dev/uinput for writing"});
+}
+
+TEST_F(MediaKeyTest, CasesAndRawValues) {
+    QStringList names;
+    for (const MediaKey& key : MediaKey::allCases()) {
+        names << key.name();
+    }
+    EXPECT_EQ(names, (QStringList{"Previous track", "Play/pause", "Next track"}));
+    EXPECT_EQ(MediaKey::fromRawValue("Play/pause"), MediaKey(MediaKey::playPause));
+    EXPECT_EQ(MediaKey::fromRawValue("play/pause"), std::nullopt);
+}
+
+TEST_F(MediaKeyTest, AcceptedCommandPostsNothingAndAsksNoPermission) {
+    MediaKey(MediaKey::nextTrack).perform(key1, context);
+    EXPECT_EQ(nowPlaying->commands, QList<MediaCommand>{MediaCommand::nextTrack});
+    EXPECT_TRUE(input->posted.isEmpty());
+    EXPECT_EQ(context.calls, QStringList{"report: "});
+}
+
+TEST_F(MediaKeyTest, RefusedOrMissingPlayerFallsBackToTheMediaKey) {
+    nowPlaying->accepts = false;
+    MediaKey(MediaKey::previousTrack).perform(key1, context);
+    nowPlaying->available = false;
+    MediaKey(MediaKey::playPause).perform(key1, context);
+    context.platform.nowPlaying.reset();
+    MediaKey(MediaKey::nextTrack).perform(key1, context);
+    EXPECT_EQ(nowPlaying->commands, QList<MediaCommand>{MediaCommand::previousTrack});
+    EXPECT_EQ(input->posted, media(Event::previousMediaKey) + media(Event::playMediaKey) +
+                                 media(Event::nextMediaKey));
+    EXPECT_EQ(context.reports, (QStringList{"", "", ""}));
+}
+
+TEST_F(MediaKeyTest, FallbackFailuresAreReported) {
+    nowPlaying->available = false;
+    context.accessibilityAllowed = false;
+    MediaKey(MediaKey::playPause).perform(key1, context);
+    EXPECT_TRUE(context.reports.isEmpty());
+    EXPECT_EQ(context.message, FakeActionContext::accessibilityHint);
+
+    input->unknownMediaKeys = {Event::nextMediaKey};
+    MediaKey(MediaKey::nextTrack).perform(key1, context);
+    EXPECT_EQ(context.reports, QStringList{"Could not create a media-key event"});
+    EXPECT_TRUE(input->posted.isEmpty());
+}
+
+TEST_F(MediaKeyTest, LateAnswerForAVanishedPadIsDropped) {
+    nowPlaying->answerAtOnce = false;
+    auto gone = std::make_unique<FakeActionContext>();
+    gone->platform = context.platform;
+    MediaKey(MediaKey::playPause).perform(key1, *gone);
+    gone.reset();
+    ASSERT_EQ(nowPlaying->pendingCommands.size(), 1);
+    nowPlaying->pendingCommands.takeFirst()(false);
+    EXPECT_TRUE(input->posted.isEmpty());
+}
+
+TEST_F(MediaKeyTest, PlayPauseSymbolAndArtworkFollowPlayback) {
+    const MediaKey playPause(MediaKey::playPause);
+    MediaPlayback::shared().update(false);
+    EXPECT_EQ(playPause.artworkKey(key1), "play");
+    MediaPlayback::shared().update(true);
+    EXPECT_EQ(playPause.symbol(), "pause");
+    EXPECT_EQ(playPause.artworkKey(key1), "pause");
+    EXPECT_EQ(MediaKey(MediaKey::nextTrack).artworkKey(key1), "skip-forward");
+}
+
+TEST(MediaPlayback, UpdateNotifiesOnlyRealChanges) {
+    MediaPlayback playback;
+    QList<bool> changes;
+    QObject::connect(&playback, &MediaPlayback::isPlayingChanged,
+                     [&](bool playing) { changes << playing; });
+    playback.update(false);
+    playback.update(true);
+    playback.update(true);
+    playback.update(false);
+    EXPECT_EQ(changes, (QList<bool>{true, false}));
+}
+
+TEST(MediaPlayback, AsksAtOnceThenOnEveryTickUntilStopped) {
+    MediaPlayback playback;
+    auto nowPlaying = std::make_shared<FakeNowPlaying>();
+    nowPlaying->playing = true;
+    playback.start(nowPlaying, std::chrono::milliseconds(5));
+    EXPECT_EQ(nowPlaying->questions, 1);
+    EXPECT_TRUE(playback.isPlaying());
+    nowPlaying->playing = false;
+    EXPECT_TRUE(waitUntil([&] { return !playback.isPlaying(); }));
+
+    playback.stop();
+    EXPECT_FALSE(playback.isWatching());
+    const int asked = nowPlaying->questions;
+    waitForTicks(std::chrono::milliseconds(5));
+    EXPECT_EQ(nowPlaying->questions, asked);
+}
+
+TEST(MediaPlayback, SlowPlayerIsNotAskedAgainBeforeItAnswers) {
+    MediaPlayback playback;
+    auto nowPlaying = std::make_shared<FakeNowPlaying>();
+    nowPlaying->answerAtOnce = false;
+    playback.start(nowPlaying, std::chrono::milliseconds(1));
+    waitForTicks(std::chrono::milliseconds(1));
+    EXPECT_EQ(nowPlaying->questions, 1);
+    ASSERT_TRUE(nowPlaying->answerPlaying(true));
+    EXPECT_TRUE(playback.isPlaying());
+    EXPECT_TRUE(waitUntil([&] { return nowPlaying->questions >= 2; }));
+
+    playback.stop();  // an answer that arrives after stop() changes nothing
+    ASSERT_TRUE(nowPlaying->answerPlaying(false));
+    EXPECT_TRUE(playback.isPlaying());
+}
+
+TEST(MediaPlayback, WithoutPlayerServiceItLogsAndShowsPlayForGood) {
+    LogCapture log;
+    MediaPlayback playback;
+    auto nowPlaying = std::make_shared<FakeNowPlaying>();
+    nowPlaying->available = false;
+    playback.start(nowPlaying);
+    playback.start(nullptr);
+    EXPECT_FALSE(playback.isWatching());
+    EXPECT_EQ(nowPlaying->questions, 0);
+    EXPECT_TRUE(log.contains("Now Playing state is unavailable; the media button will show Play"));
+}
