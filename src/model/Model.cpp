@@ -1,5 +1,7 @@
 #include "model/Model.h"
 
+#include "actions/InputPoster.h"
+#include "actions/MediaPlayback.h"
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
 #include "scripting/ScriptingRegistry.h"
@@ -18,10 +20,12 @@ Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsR
 
 Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environment,
              QObject* parent)
-    : QObject(parent),
+    : ActionContext(parent),
       id_(std::move(id)),
       kind_(kind),
       environment_(std::move(environment)),
+      services_(environment_.services ? environment_.services
+                                      : std::make_shared<const PlatformServices>()),
       configuration_(environment_.settingsRoot.isEmpty()
                          ? DeviceConfigurationStore::defaultSettingsRoot()
                          : environment_.settingsRoot,
@@ -45,8 +49,10 @@ Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environ
     adaptiveTimer_->setInterval(brightnessFollowInterval);
     QObject::connect(adaptiveTimer_.get(), &QTimer::timeout, this, &Model::syncPadBrightness);
     adaptiveTimer_->start();
-    // Shortcut recording, site-icon arrivals and the playback subscription attach to the
-    // loaded model from the input code and the action framework; loading and saving need none.
+    QObject::connect(&MediaPlayback::shared(), &MediaPlayback::isPlayingChanged, this,
+                     &Model::playbackChanged);
+    // Shortcut recording and site-icon arrivals attach to the loaded model from the input code
+    // and the site-icon cache; loading and saving need neither.
 }
 
 Model::~Model() {
@@ -112,6 +118,19 @@ void Model::setRecording(std::optional<int64_t> control) {
 
 void Model::report(const QString& text) {
     setMessage(text);
+}
+
+bool Model::requestAccessibilityAccess() {
+    if (!services_->input) {
+        report(QStringLiteral("Could not create keystroke events"));
+        return false;
+    }
+    const QString problem = services_->input->postingProblem();
+    if (!problem.isEmpty()) {
+        report(problem);
+        return false;
+    }
+    return true;
 }
 
 int Model::activeSceneIndex() const {

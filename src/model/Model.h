@@ -13,6 +13,9 @@
 #include "model/DisplayFrame.h"
 #include "model/ModelEnvironment.h"
 
+#include "actions/ActionContext.h"
+#include "actions/PlatformServices.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QImage>
@@ -54,7 +57,7 @@ class QTimer;
 // the configuration. Encoded key images are cached by what they depend on (scene, control,
 // action, artwork file and background file with their modification times), so a refresh after
 // one change renders one key; refreshes requested within 0.1 s become one update.
-class Model : public QObject {
+class Model : public ActionContext {
     Q_OBJECT
 
 public:
@@ -92,8 +95,8 @@ public:
     const QList<QuorvelScene>& scenes() const { return scenes_; }
     const QUuid& activeSceneID() const { return activeSceneID_; }
     // Percent, 0 to 100.
-    int displayBrightness() const { return displayBrightness_; }
-    bool padFollowMac() const { return padFollowMac_; }
+    int displayBrightness() const override { return displayBrightness_; }
+    bool padFollowMac() const override { return padFollowMac_; }
     const QString& deviceName() const { return deviceName_; }
 
     // Position of the active scene in scenes(); 0 when no scene has activeSceneID().
@@ -139,10 +142,16 @@ public:
     void deleteActiveScene();
     // Moves the active scene by `step` places, wrapping at both ends, and clears the message.
     // Fewer than two scenes: nothing happens.
-    void changeScene(int64_t step);
+    void changeScene(int step) override;
 
     // Shows `text` in the status line.
-    void report(const QString& text);
+    void report(const QString& text) override;
+
+    // True when synthetic input may be posted now; otherwise shows what is missing and how to
+    // grant it, and answers false.
+    bool requestAccessibilityAccess() override;
+    // The desktop services given by the owner (empty ones when it gave none).
+    const PlatformServices& services() const override { return *services_; }
 
     // ---- Display pipeline ----
 
@@ -201,14 +210,14 @@ public:
     // Changes the pad brightness by `step` percent points (clamped to 0...100) and stops
     // following the computer display; the result is saved once the pad took it. Disconnected:
     // only the message "Connect the device to change its display brightness".
-    void changePadBrightness(int64_t step);
+    void changePadBrightness(int step) override;
     // While following: reads the computer display's level and passes it on when it changed.
     // A level that cannot be read stops following, with the reason in the message.
-    void syncPadBrightness();
+    void syncPadBrightness() override;
     // Switches following on or off and saves. Throws ActionError when disconnected ("Connect
     // the device to use adaptive brightness"), when following cannot start because the
     // computer display's level cannot be read, or when the appearance file cannot be written.
-    void togglePadFollowMac();
+    void togglePadFollowMac() override;
 
     // Run-time artwork set by scripts, never saved. Each change redraws the pad's keys.
     const QHash<QString, QImage>& runtimeIcons() const { return runtimeIcons_; }
@@ -285,10 +294,13 @@ private:
     // changes when that icon does.
     std::optional<QImage> actionIcon(const Binding& binding) const;
     QString actionArtworkKey(const Binding& binding) const;
+    // The play/pause key's icon follows the playing state, which no cache key can see.
+    void playbackChanged();
 
     const QString id_;
     const DeviceKind kind_;
     const ModelEnvironment environment_;
+    const std::shared_ptr<const PlatformServices> services_;
     DeviceConfigurationStore configuration_;
 
     bool connected_ = false;

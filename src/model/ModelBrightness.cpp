@@ -9,21 +9,21 @@
 #include <cmath>
 
 double Model::macBrightnessLevel() const {
-    if (!environment_.macBrightness) {
+    if (!services_->displayBrightness) {
         throw ActionError::failed(QStringLiteral("Mac display brightness control is unavailable"));
     }
-    return environment_.macBrightness->level();
+    return services_->displayBrightness->level();
 }
 
-void Model::changePadBrightness(int64_t step) {
+void Model::changePadBrightness(int step) {
     if (!display_) {
         setMessage(QStringLiteral("Connect the device to change its display brightness"));
         return;
     }
     setPadFollowMac(false);
     // Bound the step first so that no step, however large, can overflow the sum.
-    const int64_t bounded = std::clamp<int64_t>(step, -100, 100);
-    const int target = static_cast<int>(std::clamp<int64_t>(displayBrightness_ + bounded, 0, 100));
+    const int bounded = std::clamp(step, -100, 100);
+    const int target = std::clamp(displayBrightness_ + bounded, 0, 100);
     setDisplayBrightness(target);
     const QPointer<Model> self(this);
     display_->setBrightness(target, [self] {

@@ -1,5 +1,7 @@
 #include "model/Model.h"
 
+#include "actions/ActionCatalog.h"
+#include "actions/MediaKey.h"
 #include "artwork/Artwork.h"
 #include "artwork/ImageLoadError.h"
 #include "artwork/ImageLoading.h"
@@ -37,14 +39,26 @@ const Binding* findBinding(const QuorvelScene& scene, int64_t control) {
 
 }  // namespace
 
-std::optional<QImage> Model::actionIcon(const Binding&) const {
-    // The action catalog supplies this once it is part of the program; until then a key
-    // without artwork shows its background only.
-    return std::nullopt;
+std::optional<QImage> Model::actionIcon(const Binding& binding) const {
+    return ActionCatalog::action(binding.action).icon(binding, *this);
 }
 
-QString Model::actionArtworkKey(const Binding&) const {
-    return {};
+QString Model::actionArtworkKey(const Binding& binding) const {
+    return ActionCatalog::action(binding.action).artworkKey(binding);
+}
+
+void Model::playbackChanged() {
+    if (shuttingDown_) {
+        return;
+    }
+    const QString playPause = MediaKey(MediaKey::playPause).name();
+    for (const Binding& binding : activeScene().keys) {
+        if (binding.action == playPause && !binding.imagePath) {
+            Q_EMIT changed();
+            invalidateKeyImages();
+            return;
+        }
+    }
 }
 
 std::optional<QImage> Model::configuredKeyPreview(const Binding& binding) const {

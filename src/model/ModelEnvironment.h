@@ -8,12 +8,12 @@
 
 #include <memory>
 
-class DisplayBrightness;
+struct PlatformServices;
 
 // What a device model needs from whoever owns it (the device store) beyond its identity: where
 // its files live, how DisplayPad image interfaces are reached, how the display sessions are
-// paced, and the computer display's brightness for pads that follow it. Filled once on the main
-// thread before the first model is made, then only read; every model of a store shares it.
+// paced, and the desktop services that actions and brightness following use. Filled once on the
+// main thread before the first model is made, then only read; every model of a store shares it.
 struct ModelEnvironment {
     // Folder holding one folder per device id; empty means the default settings root.
     QString settingsRoot;
@@ -24,7 +24,8 @@ struct ModelEnvironment {
     std::shared_ptr<PadUsb> padUsb;
     // Waits and pauses of the display sessions; only tests shorten them.
     SessionTiming timing;
-    // The computer display's brightness, read once a second while a pad follows it. Null when
-    // the desktop offers none: following then refuses to start, and stops with the reason.
-    std::shared_ptr<DisplayBrightness> macBrightness;
+    // The desktop services actions use, the computer display's brightness among them (read once
+    // a second while a pad follows it). Null means none at all: every action reports its
+    // service as missing, and following refuses to start.
+    std::shared_ptr<const PlatformServices> services;
 };

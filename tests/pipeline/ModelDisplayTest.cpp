@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include "actions/MediaPlayback.h"
 #include "artwork/MSDArtwork.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,16 @@ void overwriteImage(const QString& path, const QColor& color, const QDateTime& m
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+int litPixels(const QImage& image) {
+    int lit = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            lit += qGray(image.pixel(x, y)) > 128 ? 1 : 0;
+        }
+    }
+    return lit;
 }
 
 }  // namespace
@@ -239,4 +250,26 @@ TEST(Model, QuitFrameIsBlankKeysOverTheBackground) {
     EXPECT_EQ(blank.background, QByteArray(MSDArtwork::backgroundByteCount, '\0'));
     const QImage button = QImage::fromData(blank.images[0]);
     EXPECT_TRUE(near(button.pixelColor(32, 32), Qt::black, 4));
+}
+
+TEST(Model, PlayPauseKeyShowsItsIconAndIsDrawnAgainWhenPlaybackChanges) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
+    configuration.scenes[0].keys[0].action = QStringLiteral("Play/pause");
+    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    MediaPlayback::shared().update(false);
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    const QImage playing = pad->keyImage(1);
+    // The action's icon is drawn in white over the black key.
+    EXPECT_GT(litPixels(playing), 100);
+    EXPECT_EQ(litPixels(pad->keyImage(2)), 0);
+    const QImage untouched = pad->keyImage(2);
+
+    MediaPlayback::shared().update(true);
+    EXPECT_TRUE(waitUntil([&] { return pad->keyImage(1) != playing; }));
+    EXPECT_EQ(pad->keyImage(2), untouched);
+    MediaPlayback::shared().update(false);
+    EXPECT_TRUE(waitUntil([&] { return pad->keyImage(1) == playing; }));
 }

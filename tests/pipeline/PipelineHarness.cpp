@@ -37,7 +37,9 @@ PipelineHarness::PipelineHarness() {
     environment.settingsRoot = root_.path();
     environment.padUsb = hid_->usb();
     environment.timing = fastTiming();
-    environment.macBrightness = mac_;
+    auto services = std::make_shared<PlatformServices>();
+    services->displayBrightness = mac_;
+    environment.services = services;
     store_ = std::make_unique<DeviceStore>(std::move(manager), std::move(environment));
 }
 
