@@ -1,22 +1,38 @@
 #include "model/Model.h"
 
+#include "actions/InputPoster.h"
+#include "actions/MediaPlayback.h"
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
 #include "scripting/ScriptingRegistry.h"
 
 #include <QDir>
+#include <QTimer>
 
 #include <utility>
 
 Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsRoot,
              std::shared_ptr<const ConfigurationFileSystem> files, QObject* parent)
-    : QObject(parent),
+    : Model(std::move(id), kind, std::move(name),
+            ModelEnvironment{settingsRoot, std::move(files), nullptr, SessionTiming{}, nullptr},
+            parent) {
+}
+
+Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environment,
+             QObject* parent)
+    : ActionContext(parent),
       id_(std::move(id)),
       kind_(kind),
-      configuration_(
-          settingsRoot.isEmpty() ? DeviceConfigurationStore::defaultSettingsRoot() : settingsRoot,
-          id_, kind, std::move(files)),
+      environment_(std::move(environment)),
+      services_(environment_.services ? environment_.services
+                                      : std::make_shared<const PlatformServices>()),
+      configuration_(environment_.settingsRoot.isEmpty()
+                         ? DeviceConfigurationStore::defaultSettingsRoot()
+                         : environment_.settingsRoot,
+                     id_, kind, environment_.files),
       deviceName_(std::move(name)) {
+    QObject::connect(this, &Model::displayRefreshRequested, this, &Model::refreshDisplay);
+
     DeviceConfigurationState state =
         configuration_.load(DeviceAppearance{deviceName_, displayBrightness_, padFollowMac_});
     scenes_ = std::move(state.configuration.scenes);
@@ -28,12 +44,23 @@ Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsR
     if (state.saveDue) {
         save();
     }
-    // Shortcut recording, brightness following, site-icon arrivals and the playback
-    // subscription attach to the loaded model from the input and display code, which also
-    // tears them down; loading and saving need none of them.
+
+    adaptiveTimer_ = std::make_unique<QTimer>();
+    adaptiveTimer_->setInterval(brightnessFollowInterval);
+    QObject::connect(adaptiveTimer_.get(), &QTimer::timeout, this, &Model::syncPadBrightness);
+    adaptiveTimer_->start();
+    QObject::connect(&MediaPlayback::shared(), &MediaPlayback::isPlayingChanged, this,
+                     &Model::playbackChanged);
+    // Shortcut recording and site-icon arrivals attach to the loaded model from the input code
+    // and the site-icon cache; loading and saving need neither.
 }
 
-Model::~Model() = default;
+Model::~Model() {
+    // The session must not outlive its model with the pad still being driven.
+    if (display_) {
+        display_->stop();
+    }
+}
 
 template <typename T>
 void Model::assign(T& field, T value, void (Model::*signal)()) {
@@ -65,6 +92,22 @@ void Model::setDeviceName(const QString& name) {
     assign(deviceName_, name, &Model::deviceNameChanged);
 }
 
+void Model::setConnected(bool connected) {
+    assign(connected_, connected, &Model::connectedChanged);
+}
+
+void Model::setDisplayBrightness(int brightness) {
+    assign(displayBrightness_, brightness, &Model::displayBrightnessChanged);
+}
+
+void Model::setPadFollowMac(bool follow) {
+    assign(padFollowMac_, follow, &Model::padFollowMacChanged);
+}
+
+void Model::saveAppearance() {
+    configuration_.saveAppearance(appearance());
+}
+
 void Model::setShuttingDown() {
     shuttingDown_ = true;
 }
@@ -75,6 +118,19 @@ void Model::setRecording(std::optional<int64_t> control) {
 
 void Model::report(const QString& text) {
     setMessage(text);
+}
+
+bool Model::requestAccessibilityAccess() {
+    if (!services_->input) {
+        report(QStringLiteral("Could not create keystroke events"));
+        return false;
+    }
+    const QString problem = services_->input->postingProblem();
+    if (!problem.isEmpty()) {
+        report(problem);
+        return false;
+    }
+    return true;
 }
 
 int Model::activeSceneIndex() const {

@@ -1,22 +1,39 @@
 #pragma once
 
+#include "config/BadgeStyle.h"
 #include "config/ConfigurationRecovery.h"
 #include "config/DeviceAppearance.h"
 #include "config/DeviceConfigurationStore.h"
 #include "config/QuorvelScene.h"
+#include "core/ActionError.h"
 #include "device/DeviceKind.h"
+#include "device/HIDConnection.h"
+#include "device/HidDevice.h"
+#include "device/PadDisplaySession.h"
+#include "model/DisplayFrame.h"
+#include "model/ModelEnvironment.h"
 
+#include "actions/ActionContext.h"
+#include "actions/PlatformServices.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QImage>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QUuid>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 
 class ConfigurationFileSystem;
+class QTimer;
 
 // The controller of one pad: its configuration (ordered scenes, the active scene, display
 // brightness, whether that brightness follows the computer's display, the user's name for the
@@ -33,8 +50,14 @@ class ConfigurationFileSystem;
 // `scenes`, `activeSceneID`, `displayBrightness`, `padFollowMac` and `deviceName`.
 //
 // Failures: operations that can fail for a reason the user must see throw ActionError; save()
-// reports through `message` and its result. Nothing here throws anything else.
-class Model : public QObject {
+// reports through `message` and its result. Nothing here throws anything else, except that
+// shutdownFrame() passes on the ImageLoadError of an unreadable background.
+//
+// Display: while connected the model owns the pad's display session and keeps it in step with
+// the configuration. Encoded key images are cached by what they depend on (scene, control,
+// action, artwork file and background file with their modification times), so a refresh after
+// one change renders one key; refreshes requested within 0.1 s become one update.
+class Model : public ActionContext {
     Q_OBJECT
 
 public:
@@ -45,6 +68,10 @@ public:
     // operations fail); null means the real one.
     Model(QString id, DeviceKind kind, QString name, const QString& settingsRoot = {},
           std::shared_ptr<const ConfigurationFileSystem> files = nullptr,
+          QObject* parent = nullptr);
+    // The same, with everything the owner provides for display sessions and brightness
+    // following (see ModelEnvironment).
+    Model(QString id, DeviceKind kind, QString name, ModelEnvironment environment,
           QObject* parent = nullptr);
     ~Model() override;
 
@@ -68,8 +95,8 @@ public:
     const QList<QuorvelScene>& scenes() const { return scenes_; }
     const QUuid& activeSceneID() const { return activeSceneID_; }
     // Percent, 0 to 100.
-    int displayBrightness() const { return displayBrightness_; }
-    bool padFollowMac() const { return padFollowMac_; }
+    int displayBrightness() const override { return displayBrightness_; }
+    bool padFollowMac() const override { return padFollowMac_; }
     const QString& deviceName() const { return deviceName_; }
 
     // Position of the active scene in scenes(); 0 when no scene has activeSceneID().
@@ -115,10 +142,100 @@ public:
     void deleteActiveScene();
     // Moves the active scene by `step` places, wrapping at both ends, and clears the message.
     // Fewer than two scenes: nothing happens.
-    void changeScene(int64_t step);
+    void changeScene(int step) override;
 
     // Shows `text` in the status line.
-    void report(const QString& text);
+    void report(const QString& text) override;
+
+    // True when synthetic input may be posted now; otherwise shows what is missing and how to
+    // grant it, and answers false.
+    bool requestAccessibilityAccess() override;
+    // The desktop services given by the owner (empty ones when it gave none).
+    const PlatformServices& services() const override { return *services_; }
+
+    // ---- Display pipeline ----
+
+    // Key images are drawn at most this long after the first of a burst of changes.
+    static constexpr std::chrono::milliseconds refreshDelay{100};
+    // How often the pad brightness is brought into line with the computer display.
+    static constexpr std::chrono::milliseconds brightnessFollowInterval{1000};
+    // The caches are emptied wholesale when a new entry would exceed these.
+    static constexpr int renderedKeysLimit = 256;
+    static constexpr int renderedBackgroundsLimit = 16;
+
+    using ReadyHandler = std::function<void()>;
+    using InitializationFailedHandler = std::function<void(const ActionError&)>;
+
+    // The pad attached as `device`: tears down any previous session, creates the kind's display
+    // session and starts it with the first frame on the next turn of the event loop. `ready`
+    // runs on the main thread once the pad shows that frame; `initializationFailed` runs on the
+    // main thread when the session fails before that (a failure afterwards only shows its
+    // message). Neither runs once the model has connected again or disconnected.
+    void connect(std::shared_ptr<HidDevice> device, ReadyHandler ready,
+                 InitializationFailedHandler initializationFailed);
+    // The pad detached or the program stops: stops the session and forgets the connection.
+    void disconnect();
+    // The current connection and display session; null while disconnected.
+    const std::shared_ptr<HIDConnection>& connection() const { return connection_; }
+    const std::shared_ptr<PadDisplaySession>& display() const { return display_; }
+
+    // One raw input report of the connected pad. On a DisplayPad the session sees it first (it
+    // may be a command reply); the decoded control events are emitted as controlEvent().
+    void receive(const QByteArray& report);
+    // DisplayPad keys down in the last key-state report.
+    const std::set<int>& heldKeys() const { return heldKeys_; }
+
+    // The picture the pad shows for `binding`: the run-time icon, else the artwork file, else
+    // the action's icon, with the run-time badges drawn over it. None when there is nothing.
+    std::optional<QImage> keyPreview(const Binding& binding) const;
+    // The configured picture only (artwork file, else the action's icon).
+    std::optional<QImage> configuredKeyPreview(const Binding& binding) const;
+
+    // The encoded images of the active scene's keys, key 1 first, from the cache where nothing
+    // they depend on changed. None when a key has no binding or cannot be rendered.
+    std::optional<QList<QByteArray>> keyImages();
+    // keyImages() plus the background; none (with the message "Could not render the device
+    // artwork" when the keys failed) when the pad cannot be given a complete frame.
+    std::optional<DisplayFrame> displayFrame();
+    // Blank keys over the active scene's background, for the pad to show after the program
+    // quits. Throws ActionError ("Could not render cleared button artwork", "Could not render
+    // the background for shutdown") or the ImageLoadError/ActionError of an unreadable
+    // background file. Uses no cache.
+    DisplayFrame shutdownFrame() const;
+    // Asks for the pad to show the current state; any number of requests within refreshDelay
+    // give one update, computed when the delay ends. Does nothing while disconnected or
+    // shutting down.
+    void refreshDisplay();
+
+    // Changes the pad brightness by `step` percent points (clamped to 0...100) and stops
+    // following the computer display; the result is saved once the pad took it. Disconnected:
+    // only the message "Connect the device to change its display brightness".
+    void changePadBrightness(int step) override;
+    // While following: reads the computer display's level and passes it on when it changed.
+    // A level that cannot be read stops following, with the reason in the message.
+    void syncPadBrightness() override;
+    // Switches following on or off and saves. Throws ActionError when disconnected ("Connect
+    // the device to use adaptive brightness"), when following cannot start because the
+    // computer display's level cannot be read, or when the appearance file cannot be written.
+    void togglePadFollowMac() override;
+
+    // Run-time artwork set by scripts, never saved. Each change redraws the pad's keys.
+    const QHash<QString, QImage>& runtimeIcons() const { return runtimeIcons_; }
+    const QHash<QString, QString>& runtimeIconURLs() const { return runtimeIconURLs_; }
+    const QHash<QString, QHash<QString, BadgeStyle>>& runtimeBadges() const {
+        return runtimeBadges_;
+    }
+    // A null image removes the button's run-time icon (and its file).
+    void setRuntimeIcon(const QString& scriptID, const QImage& image, const QString& fileURL = {});
+    // Badges by position name; an empty map removes them.
+    void setRuntimeBadges(const QString& scriptID, const QHash<QString, BadgeStyle>& badges);
+    // Forgets every cached key image and redraws: for changes the cache keys cannot see (the
+    // playing state, a site icon that arrived).
+    void invalidateKeyImages();
+
+    // The caches, keyed as DisplayCacheKeys describes.
+    const QHash<QString, QByteArray>& renderedKeys() const { return renderedKeys_; }
+    const QHash<QString, QByteArray>& renderedBackgrounds() const { return renderedBackgrounds_; }
 
 Q_SIGNALS:
     void connectedChanged();
@@ -139,6 +256,12 @@ Q_SIGNALS:
     void siteIconScheduleRequested();
     void displayRefreshRequested();
 
+    // A control of the connected pad was actuated (key pressed, dial step, button), in the order
+    // the pad reported them. Decoded events only; what they run is up to the listener.
+    void controlEvent(int control);
+    // A coalesced refresh handed a new frame to the display session.
+    void displayUpdated();
+
 private:
     // The scripting registry rewrites screen-button names and ids in place before each save.
     friend class ScriptingRegistry;
@@ -150,9 +273,34 @@ private:
     void setActiveSceneID(const QUuid& sceneID);
     void setDeviceName(const QString& name);
     DeviceAppearance appearance() const;
+    void setConnected(bool connected);
+    void setDisplayBrightness(int brightness);
+    void setPadFollowMac(bool follow);
+    // Writes the appearance file alone; throws ActionError.
+    void saveAppearance();
+    // The computer display's level, 0...1; throws ActionError.
+    double macBrightnessLevel() const;
+    void sessionFailed(const std::weak_ptr<HIDConnection>& connection, const ActionError& error,
+                       const InitializationFailedHandler& initializationFailed);
+    void startFirstFrame(const std::weak_ptr<HIDConnection>& connection);
+    void refreshNow();
+    std::shared_ptr<PadDisplaySession> makeSession(const std::shared_ptr<HidDevice>& device,
+                                                   PadDisplaySession::Failure failure) const;
+    // The image of the active scene's background; a null image when there is none or it cannot
+    // be read.
+    QImage backgroundImage() const;
+    std::optional<QByteArray> renderKey(const Binding& binding, const QImage& wallpaper) const;
+    // What the binding's action contributes: its icon and the part of the cache key that
+    // changes when that icon does.
+    std::optional<QImage> actionIcon(const Binding& binding) const;
+    QString actionArtworkKey(const Binding& binding) const;
+    // The play/pause key's icon follows the playing state, which no cache key can see.
+    void playbackChanged();
 
     const QString id_;
     const DeviceKind kind_;
+    const ModelEnvironment environment_;
+    const std::shared_ptr<const PlatformServices> services_;
     DeviceConfigurationStore configuration_;
 
     bool connected_ = false;
@@ -164,4 +312,15 @@ private:
     bool padFollowMac_ = false;
     QString deviceName_;
     bool shuttingDown_ = false;
+
+    std::shared_ptr<HIDConnection> connection_;
+    std::shared_ptr<PadDisplaySession> display_;
+    std::set<int> heldKeys_;
+    QHash<QString, QByteArray> renderedKeys_;
+    QHash<QString, QByteArray> renderedBackgrounds_;
+    QHash<QString, QImage> runtimeIcons_;
+    QHash<QString, QString> runtimeIconURLs_;
+    QHash<QString, QHash<QString, BadgeStyle>> runtimeBadges_;
+    bool displayRefreshScheduled_ = false;
+    std::unique_ptr<QTimer> adaptiveTimer_;
 };

@@ -68,7 +68,7 @@ void Model::deleteActiveScene() {
     save();
 }
 
-void Model::changeScene(int64_t step) {
+void Model::changeScene(int step) {
     const int64_t count = scenes_.size();
     if (count < 2) {
         return;

@@ -1,0 +1,158 @@
+// What the display pipeline and the store cost on the main thread: a refresh after one binding
+// changed (one key drawn, eleven from the cache) against a refresh that must draw every key, and
+// the time from a pad's input report to the model's control event through the store.
+#include "actions/PlatformServices.h"
+#include "config/ConfigurationJson.h"
+#include "config/DefaultConfiguration.h"
+#include "core/Log.h"
+#include "core/MainThread.h"
+#include "device/virtual/SimulatedHidManager.h"
+#include "device/virtual/VirtualDisplayPad.h"
+#include "model/DeviceStore.h"
+#include "model/Model.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+// Runs the event loop until `condition` holds; false after 10 s.
+template <typename Condition>
+bool pump(Condition condition) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > 10000) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return true;
+}
+
+// A DisplayPad model whose twelve keys each show a photo-like artwork file.
+struct ArtworkModel {
+    QTemporaryDir root;
+    QStringList paths;
+    std::unique_ptr<Model> model;
+
+    ArtworkModel() {
+        SavedConfiguration configuration =
+            DefaultConfiguration::configuration(DeviceKind::mountain);
+        for (int key = 0; key < 12; ++key) {
+            QImage image(512, 512, QImage::Format_RGB32);
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    image.setPixel(x, y, qRgb((x + key * 20) & 0xff, y & 0xff, (x ^ y) & 0xff));
+                }
+            }
+            paths << root.filePath(QStringLiteral("key%1.png").arg(key + 1));
+            image.save(paths.last(), "PNG");
+            configuration.scenes[0].keys[key].imagePath = paths.last();
+        }
+        const QString id = QStringLiteral("mountain-bench");
+        QDir(root.path()).mkpath(id);
+        QFile file(QDir(root.path()).filePath(id + QStringLiteral("/bindings.json")));
+        file.open(QIODevice::WriteOnly);
+        file.write(ConfigurationJson::encode(configuration));
+        file.close();
+        model =
+            std::make_unique<Model>(id, DeviceKind::mountain, QStringLiteral("Bench"), root.path());
+    }
+
+    // Gives key 1's artwork file a new modification time, as replacing it would.
+    void touchKey1(qint64 step) {
+        QFile file(paths.first());
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(step),
+                         QFileDevice::FileModificationTime);
+    }
+};
+
+void BM_RefreshAfterOneBindingChanged(benchmark::State& state) {
+    ArtworkModel bench;
+    if (!bench.model->displayFrame()) {
+        state.SkipWithError("no frame");
+        return;
+    }
+    qint64 step = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.touchKey1(++step);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(bench.model->displayFrame());
+    }
+    state.counters["cachedKeys"] = static_cast<double>(bench.model->renderedKeys().size());
+}
+BENCHMARK(BM_RefreshAfterOneBindingChanged)->Unit(benchmark::kMillisecond);
+
+void BM_RefreshDrawingEveryKey(benchmark::State& state) {
+    ArtworkModel bench;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.model->invalidateKeyImages();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(bench.model->displayFrame());
+    }
+}
+BENCHMARK(BM_RefreshDrawingEveryKey)->Unit(benchmark::kMillisecond);
+
+// From the virtual pad's key-state report to the model's control event: the HID manager's hop
+// to the main thread, the store's routing, the session's look at the report and decoding.
+void BM_InputReportToControlEvent(benchmark::State& state) {
+    QTemporaryDir root;
+    auto manager = std::make_unique<SimulatedHidManager>();
+    SimulatedHidManager* hid = manager.get();
+    ModelEnvironment environment;
+    environment.settingsRoot = root.path();
+    environment.padUsb = hid->usb();
+    DeviceStore store(std::move(manager), environment);
+    auto pad = VirtualDisplayPad::create(0x01230000);
+    store.start();
+    hid->add(pad);
+    Model* model = nullptr;
+    if (!pump([&] {
+            model = store.devices().isEmpty() ? nullptr : store.devices().first();
+            return model && model->message() == QStringLiteral("Mountain DisplayPad ready");
+        })) {
+        state.SkipWithError("pad did not come up");
+        return;
+    }
+    int events = 0;
+    QObject::connect(model, &Model::controlEvent, [&events](int) { ++events; });
+    for (auto _ : state) {
+        const int before = events;
+        pad->press(3);
+        pump([&] { return events > before; });
+        state.PauseTiming();
+        pad->release(3);
+        pump([&] { return model->heldKeys().empty(); });
+        state.ResumeTiming();
+    }
+    store.stop();
+}
+BENCHMARK(BM_InputReportToControlEvent)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    setLogSink([](const QString&) {});
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,275 @@
+#include "PipelineHarness.h"
+
+#include "config/DefaultConfiguration.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include "actions/MediaPlayback.h"
+#include "artwork/MSDArtwork.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Counts the frames the model handed to its session.
+struct UpdateCounter {
+    explicit UpdateCounter(Model& model) {
+        QObject::connect(&model, &Model::displayUpdated, [this] { ++count; });
+    }
+    int count = 0;
+};
+
+void overwriteImage(const QString& path, const QColor& color, const QDateTime& modified) {
+    QImage image(40, 40, QImage::Format_RGB32);
+    image.fill(color);
+    ASSERT_TRUE(image.save(path, "PNG"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+int litPixels(const QImage& image) {
+    int lit = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            lit += qGray(image.pixel(x, y)) > 128 ? 1 : 0;
+        }
+    }
+    return lit;
+}
+
+}  // namespace
+
+TEST(Model, ChangesWithinTheRefreshDelayGiveOneUpdateShowingTheLastState) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    harness.putScenes(PipelineHarness::idOf(*pad),
+                      coloredScenes(harness, DeviceKind::mountain,
+                                    {Qt::red, Qt::green, QColor(0, 0, 255), Qt::yellow}));
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    ASSERT_TRUE(near(keyColor(*pad, 1), Qt::red));
+    UpdateCounter updates(*model);
+
+    model->changeScene(1);
+    model->changeScene(1);
+    model->changeScene(1);
+    EXPECT_EQ(updates.count, 0);  // nothing is drawn before the delay
+    ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::yellow); }));
+    EXPECT_EQ(updates.count, 1);
+
+    // A later change is a new burst with an update of its own; any stray update of the first
+    // burst would have come before it.
+    model->changeScene(1);
+    ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::red); }));
+    EXPECT_EQ(updates.count, 2);
+}
+
+TEST(Model, SceneNavigationChangesThePicture) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::msdTwo();
+    harness.putScenes(PipelineHarness::idOf(*pad),
+                      coloredScenes(harness, DeviceKind::msdTwo, {Qt::red, QColor(0, 0, 255)}));
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    ASSERT_TRUE(near(buttonColor(*pad, 1), Qt::red, 12));
+
+    model->changeScene(-1);
+    EXPECT_TRUE(waitUntil([&] { return near(buttonColor(*pad, 1), QColor(0, 0, 255), 12); }));
+    model->selectScene(model->scenes().first().id);
+    EXPECT_TRUE(waitUntil([&] { return near(buttonColor(*pad, 1), Qt::red, 12); }));
+}
+
+TEST(Model, ReplacedArtworkFileRendersThatKeyAgainAndTheOthersFromTheCache) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
+    const QString path = harness.solidImage("key4", Qt::red);
+    configuration.scenes[0].keys[3].imagePath = path;
+    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    ASSERT_TRUE(near(keyColor(*pad, 4), Qt::red));
+    const int cached = static_cast<int>(model->renderedKeys().size());
+    EXPECT_EQ(cached, 12);
+    const int otherUploads = pad->imagesReceived(5);
+
+    overwriteImage(path, Qt::green, QDateTime::currentDateTimeUtc().addSecs(5));
+    model->refreshDisplay();
+    ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 4), Qt::green); }));
+    EXPECT_EQ(model->renderedKeys().size(), cached + 1);  // one key drawn anew
+    EXPECT_EQ(pad->imagesReceived(5), otherUploads);      // and only that key sent
+}
+
+TEST(Model, RuntimeIconWinsOverTheArtworkFileAndHiddenBadgesAreNotDrawn) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
+    configuration.scenes[0].keys[0].imagePath = harness.solidImage("file", Qt::red);
+    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    const Binding binding = model->activeScene().keys[0];
+    ASSERT_TRUE(binding.scriptID.has_value());
+
+    QImage green(30, 30, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    model->setRuntimeIcon(*binding.scriptID, green);
+    EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::green); }));
+    EXPECT_EQ(model->configuredKeyPreview(binding)->pixelColor(5, 5), QColor(Qt::red));
+
+    BadgeStyle hidden(7, false, QStringLiteral("#0000FF"), QStringLiteral("top left"), true);
+    BadgeStyle valueless(std::nullopt, true, QStringLiteral("#0000FF"), QStringLiteral("top right"),
+                         true);
+    model->setRuntimeBadges(*binding.scriptID,
+                            {{hidden.position, hidden}, {valueless.position, valueless}});
+    const std::optional<QImage> preview = model->keyPreview(binding);
+    ASSERT_TRUE(preview.has_value());
+    EXPECT_EQ(preview->size(), green.size());  // not redrawn into a badged image
+
+    BadgeStyle shown(7, true, QStringLiteral("#0000FF"), QStringLiteral("top left"), true);
+    model->setRuntimeBadges(*binding.scriptID, {{shown.position, shown}});
+    EXPECT_NE(model->keyPreview(binding)->size(), green.size());
+
+    model->setRuntimeIcon(*binding.scriptID, QImage());
+    model->setRuntimeBadges(*binding.scriptID, {});
+    EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::red); }));
+}
+
+TEST(Model, RefreshWhileDisconnectedQueuesNothing) {
+    Model model(QStringLiteral("mountain-1"), DeviceKind::mountain, QStringLiteral("Pad"),
+                ModelEnvironment{});
+    UpdateCounter updates(model);
+    model.refreshDisplay();
+    EXPECT_FALSE(model.display());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(updates.count, 0);
+}
+
+TEST(Model, ManualBrightnessIsClampedEndsFollowingAndIsSaved) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    model->togglePadFollowMac();
+    ASSERT_TRUE(model->padFollowMac());
+
+    model->changePadBrightness(-100);
+    model->changePadBrightness(95);
+    model->changePadBrightness(10);
+    EXPECT_EQ(model->displayBrightness(), 100);
+    EXPECT_FALSE(model->padFollowMac());
+    ASSERT_TRUE(waitUntil([&] {
+        return pad->brightness() == 100 &&
+               harness.readFile(model->id(), "appearance.json").contains("\"brightness\":\"100\"");
+    }));
+    EXPECT_TRUE(harness.readFile(model->id(), "appearance.json")
+                    .contains("\"followMacBrightness\":\"false\""));
+
+    model->changePadBrightness(-95);
+    model->changePadBrightness(-10);
+    EXPECT_EQ(model->displayBrightness(), 0);
+    EXPECT_TRUE(waitUntil([&] { return pad->brightness() == 0; }));
+}
+
+TEST(Model, BrightnessOperationsRefuseWhileDisconnected) {
+    PipelineHarness harness;
+    Model model(QStringLiteral("mountain-1"), DeviceKind::mountain, QStringLiteral("Pad"),
+                ModelEnvironment{harness.root(), nullptr, nullptr, fastTiming(), nullptr});
+    model.changePadBrightness(10);
+    EXPECT_EQ(model.message(),
+              QStringLiteral("Connect the device to change its display brightness"));
+    EXPECT_EQ(model.displayBrightness(), 80);
+    try {
+        model.togglePadFollowMac();
+        FAIL() << "following started without a pad";
+    } catch (const ActionError& error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Connect the device to use adaptive brightness"));
+    }
+    EXPECT_FALSE(model.padFollowMac());
+}
+
+TEST(Model, FollowingTracksTheComputerDisplayOnItsTimer) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    harness.mac().set(0.555);
+    model->togglePadFollowMac();
+    EXPECT_TRUE(model->padFollowMac());
+    EXPECT_EQ(model->displayBrightness(), 56);
+    EXPECT_TRUE(harness.readFile(model->id(), "appearance.json")
+                    .contains("\"followMacBrightness\":\"true\""));
+    ASSERT_TRUE(waitUntil([&] { return pad->brightness() == 56; }));
+
+    // The timer, not a direct call, picks up the next change.
+    harness.mac().set(0.125);
+    EXPECT_TRUE(waitUntil([&] { return pad->brightness() == 13; }));
+    EXPECT_EQ(model->displayBrightness(), 13);
+}
+
+TEST(Model, FollowingStopsWhenTheComputerDisplayCannotBeRead) {
+    PipelineHarness harness;
+    Model* model = harness.attach(PipelineHarness::displayPad());
+    ASSERT_NE(model, nullptr);
+    model->togglePadFollowMac();
+    harness.mac().set(std::nullopt);
+    model->syncPadBrightness();
+    EXPECT_FALSE(model->padFollowMac());
+    EXPECT_EQ(model->message(),
+              QStringLiteral("Adaptive pad brightness stopped: This Mac display does not expose "
+                             "native brightness control"));
+    EXPECT_TRUE(harness.readFile(model->id(), "appearance.json")
+                    .contains("\"followMacBrightness\":\"false\""));
+
+    // Nor does it start again while the display cannot be read.
+    EXPECT_THROW(model->togglePadFollowMac(), ActionError);
+    EXPECT_FALSE(model->padFollowMac());
+}
+
+TEST(Model, SessionFailureAfterReadyShowsTheMessageWithoutRecovery) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    pad->rejectReports(UsbStatus::ioError);
+    model->changePadBrightness(-10);
+    ASSERT_TRUE(waitUntil([&] { return model->message().contains(QStringLiteral("0xe00002ca")); }))
+        << model->message().toStdString();
+    EXPECT_EQ(harness.hid().usb()->reenumerations(), 0);
+    EXPECT_TRUE(model->connected());
+}
+
+TEST(Model, QuitFrameIsBlankKeysOverTheBackground) {
+    PipelineHarness harness;
+    Model model(QStringLiteral("msdTwo-1"), DeviceKind::msdTwo, QStringLiteral("Pad"),
+                ModelEnvironment{harness.root(), nullptr, nullptr, fastTiming(), nullptr});
+    const DisplayFrame blank = model.shutdownFrame();
+    ASSERT_EQ(blank.images.size(), 6);
+    EXPECT_EQ(blank.background, QByteArray(MSDArtwork::backgroundByteCount, '\0'));
+    const QImage button = QImage::fromData(blank.images[0]);
+    EXPECT_TRUE(near(button.pixelColor(32, 32), Qt::black, 4));
+}
+
+TEST(Model, PlayPauseKeyShowsItsIconAndIsDrawnAgainWhenPlaybackChanges) {
+    PipelineHarness harness;
+    auto pad = PipelineHarness::displayPad();
+    SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
+    configuration.scenes[0].keys[0].action = QStringLiteral("Play/pause");
+    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    MediaPlayback::shared().update(false);
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    const QImage playing = pad->keyImage(1);
+    // The action's icon is drawn in white over the black key.
+    EXPECT_GT(litPixels(playing), 100);
+    EXPECT_EQ(litPixels(pad->keyImage(2)), 0);
+    const QImage untouched = pad->keyImage(2);
+
+    MediaPlayback::shared().update(true);
+    EXPECT_TRUE(waitUntil([&] { return pad->keyImage(1) != playing; }));
+    EXPECT_EQ(pad->keyImage(2), untouched);
+    MediaPlayback::shared().update(false);
+    EXPECT_TRUE(waitUntil([&] { return pad->keyImage(1) == playing; }));
+}
