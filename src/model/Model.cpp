@@ -32,6 +32,7 @@ Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environ
                      id_, kind, environment_.files),
       deviceName_(std::move(name)) {
     QObject::connect(this, &Model::displayRefreshRequested, this, &Model::refreshDisplay);
+    startInputHandling();
 
     DeviceConfigurationState state =
         configuration_.load(DeviceAppearance{deviceName_, displayBrightness_, padFollowMac_});

@@ -262,6 +262,44 @@ Q_SIGNALS:
     // A coalesced refresh handed a new frame to the display session.
     void displayUpdated();
 
+    // Input handling and shortcut recording (ModelInput.cpp, ShortcutRecorder.*)
+public:
+    // One key-down event of the computer's keyboard as the shortcut recorder sees it.
+    struct KeyDownEvent {
+        // Stored (virtual) key code of the physical key; none for a key without one.
+        std::optional<uint16_t> keyCode;
+        // Modifier flag bits held (shift 0x20000, control 0x40000, option 0x80000, command
+        // 0x100000); other bits may be present and are ignored.
+        uint64_t modifierFlags = 0;
+        // What the key types without modifiers; empty for keys that type nothing visible.
+        QString characters;
+    };
+
+    // One press of the control `code` (an LCD key, a dial step or press, a circular button).
+    // Runs the first binding with that id in the active scene and shows "<name> → <action>" in
+    // the status line (the action may replace it). Does nothing while shutting down, while a
+    // shortcut is being recorded, or when the active scene has no such binding. On an MSD-TWO
+    // the pressed screen button's border is repaired afterwards. Main thread; returns at once.
+    void handle(int code);
+    // Runs the binding's action now with this model as its context. Never throws: the action
+    // reports its own failures. Main thread.
+    void execute(const Binding& binding);
+    // The readable form of a shortcut: ⌃ ⌥ ⇧ ⌘ for the held modifiers, in that order, then the
+    // characters upper-cased, or "Key <code>" when the key types nothing visible.
+    static QString shortcutLabel(const KeyDownEvent& event);
+    // Offers a key-down event to a running recording. True when the event was used and must go
+    // no further: Escape (code 53) ends the recording and stores nothing; a recordable key is
+    // stored in the recorded control's binding of the active scene, ends the recording and saves.
+    // A control that no longer exists ends the recording with a message and leaves the event
+    // alone (false), as does an idle recorder. A key without a stored code shows a message and
+    // keeps recording. Main thread.
+    bool recordShortcut(const KeyDownEvent& event);
+
+private:
+    // Connects control events to handle() and installs the application-wide key filter that
+    // feeds recordShortcut(); both live as long as the model.
+    void startInputHandling();
+
 private:
     // The scripting registry rewrites screen-button names and ids in place before each save.
     friend class ScriptingRegistry;

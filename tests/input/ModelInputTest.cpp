@@ -1,0 +1,112 @@
+#include "InputTestSupport.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using Codes = QList<int>;
+
+TEST(Model, HeldDisplayPadKeyFiresOnceAndAgainOnlyAfterRelease) {
+    InputTestBed bed;
+    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
+    model->receive(keyReport({3}));
+    model->receive(keyReport({3, 5}));
+    model->receive(keyReport({3, 5}));
+    EXPECT_EQ(model->heldKeys(), (std::set<int>{3, 5}));
+    model->receive(keyReport({}));
+    EXPECT_TRUE(model->heldKeys().empty());
+    model->receive(keyReport({3}));
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{3, 5, 3}));
+}
+
+TEST(Model, DisplayPadKeysGoingDownTogetherRunInAscendingOrder) {
+    InputTestBed bed;
+    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
+    model->receive(keyReport({7, 2}));
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{2, 7}));
+}
+
+TEST(Model, ReportsThatAreNoControlEventsChangeNothing) {
+    InputTestBed bed;
+    auto display = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
+    display->receive(keyReport({4}));
+    const QString message = display->message();
+    QByteArray reply = hexBytes("11 80 00 00 01");
+    reply.append(QByteArray(59, '\0'));
+    display->receive(reply);
+    display->receive(keyReport({4, 6}).left(47));
+    EXPECT_EQ(display->heldKeys(), (std::set<int>{4}));
+    EXPECT_EQ(display->message(), message);
+
+    auto msd = bed.model(DeviceKind::msdTwo, keystrokeScenes(DeviceKind::msdTwo), "msd-1");
+    QByteArray notOk = msdTwoReport(2);
+    notOk[5] = 'N';
+    msd->receive(notOk);
+    msd->receive(msdTwoReport(2).left(9));
+    msd->receive(keyReport({2}));
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{4}));
+}
+
+TEST(Model, PressShowsNameArrowAndStoredActionName) {
+    InputTestBed bed;
+    SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain);
+    configuration.scenes[0].keys[2].action = QStringLiteral("None");
+    configuration.scenes[0].keys[3].action = QStringLiteral("volume up");  // no such action
+    auto model = bed.model(DeviceKind::mountain, configuration);
+    model->handle(3);
+    EXPECT_EQ(model->message(), QStringLiteral("LCD key 3 \u2192 None"));
+    model->handle(4);
+    EXPECT_EQ(model->message(), QStringLiteral("LCD key 4 \u2192 volume up"));
+    model->handle(5);
+    EXPECT_EQ(model->message(), QString()) << "a keystroke that was posted clears the line";
+}
+
+TEST(Model, PressRunsTheBindingOfTheActiveSceneOnly) {
+    InputTestBed bed;
+    SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain, 2);
+    configuration.scenes[1].keys[0].keyCode = 40;
+    configuration.activeSceneID = configuration.scenes[1].id;
+    auto model = bed.model(DeviceKind::mountain, configuration);
+    model->handle(1);
+    model->handle(13);  // no such key
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{40}));
+}
+
+TEST(Model, NothingRunsWhileShuttingDown) {
+    InputTestBed bed;
+    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
+    model->setShuttingDown();
+    model->receive(keyReport({1}));
+    EXPECT_TRUE(bed.input->posted.isEmpty());
+}
+
+TEST(Model, PressWhileRecordingRunsNothingButHeldKeysStayCurrent) {
+    InputTestBed bed;
+    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
+    model->setRecording(9);
+    model->receive(keyReport({5}));
+    EXPECT_EQ(model->heldKeys(), (std::set<int>{5}));
+    model->receive(keyReport({}));
+    model->setRecording(std::nullopt);
+    model->receive(keyReport({5}));
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{5}));
+}
+
+TEST(Model, MsdTwoDialStepRunsTheBindingOfThatTurn) {
+    InputTestBed bed;
+    auto model = bed.model(DeviceKind::msdTwo, keystrokeScenes(DeviceKind::msdTwo));
+    ASSERT_EQ(DeviceKind(DeviceKind::msdTwo).dial(0x50)->counterclockwise, 0x50);
+    model->receive(msdTwoReport(0x50));
+    model->receive(msdTwoReport(0x50));
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{0x50, 0x50})) << "one press per detent";
+}
+
+TEST(Model, KeystrokeWithoutInputPermissionShowsOnlyTheHint) {
+    InputTestBed bed;
+    bed.input->problem = QStringLiteral("Cannot write to /dev/uinput");
+    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
+    EXPECT_FALSE(model->requestAccessibilityAccess());
+    model->handle(2);
+    EXPECT_TRUE(bed.input->posted.isEmpty());
+    EXPECT_TRUE(model->message().contains(bed.input->problem)) << model->message().toStdString();
+}
