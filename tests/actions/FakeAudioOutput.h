@@ -6,7 +6,6 @@
 
 #include <QString>
 
-#include <atomic>
 #include <mutex>
 
 // An AudioOutput held in memory. Fields are public so tests can arrange any state; a non-empty
@@ -25,7 +24,6 @@ public:
             throw ActionError::failed("This audio output does not expose software volume control");
         }
         level = value;
-        ++volumeWrites;
     }
     bool isMuted() override {
         std::lock_guard lock(mutex);
@@ -42,7 +40,6 @@ public:
     double level = 0.5;
     bool muted = false;
     bool volumeWritable = true;
-    int volumeWrites = 0;
     QString failure;
 
 private:

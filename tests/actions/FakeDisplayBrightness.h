@@ -18,7 +18,6 @@ public:
     void setLevel(double value) override {
         check();
         current = value;
-        ++writes;
     }
     bool automatic() override {
         check();
@@ -35,7 +34,6 @@ public:
     }
 
     double current = 0.5;
-    int writes = 0;
     bool automaticSupported = true;
     bool automaticOn = false;
     bool ignoreAutomatic = false;

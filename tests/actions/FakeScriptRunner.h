@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <mutex>
 
 // A ScriptRunner that records each run (program and arguments) and whether it ran on the main

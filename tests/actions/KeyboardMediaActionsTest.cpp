@@ -82,29 +82,24 @@ TEST_F(KeystrokeActionTest, WithoutPermissionNothingIsPostedAndOnlyTheHintShows)
     EXPECT_EQ(context.message, FakeActionContext::accessibilityHint);
 }
 
-TEST_F(KeystrokeActionTest, EventsThatCannotBeMadeAreReportedBeforePermissionIsAsked) {
+TEST_F(KeystrokeActionTest, PostingFailuresAreReportedUnmakeableEventsBeforePermission) {
     input->unknownKeys = {0x7f};
     context.accessibilityAllowed = false;
     KeystrokeAction().perform(recorded(0x7f, 0), context);
     context.platform.input.reset();
     KeystrokeAction().perform(recorded(40, 0), context);
-    EXPECT_TRUE(input->posted.isEmpty());
-    EXPECT_EQ(context.calls, (QStringList{"report: Could not create keystroke events",
-                                          "report: Could not create keystroke events"}));
-}
-
-TEST_F(KeystrokeActionTest, RefusalWhilePostingIsReported) {
+    context.accessibilityAllowed = true;
+    context.platform.input = input;
     input->problem = "Cannot open /dev/uinput for writing";
     KeystrokeAction().perform(recorded(40, 0), context);
-    EXPECT_EQ(context.reports, QStringList{"Cannot open /dev/uinput for writing"});
+    EXPECT_TRUE(input->posted.isEmpty());
+    EXPECT_EQ(context.calls, (QStringList{"report: Could not create keystroke events",
+                                          "report: Could not create keystroke events",
+                                          "requestAccessibilityAccess",
+                                          "report: Cannot open /dev/uinput for writing"}));
 }
 
-TEST_F(MediaKeyTest, CasesAndRawValues) {
-    QStringList names;
-    for (const MediaKey& key : MediaKey::allCases()) {
-        names << key.name();
-    }
-    EXPECT_EQ(names, (QStringList{"Previous track", "Play/pause", "Next track"}));
+TEST_F(MediaKeyTest, RawValueIsTheExactName) {
     EXPECT_EQ(MediaKey::fromRawValue("Play/pause"), MediaKey(MediaKey::playPause));
     EXPECT_EQ(MediaKey::fromRawValue("play/pause"), std::nullopt);
 }

@@ -96,11 +96,6 @@ TEST(MacroAction, BackgroundReportIsDroppedWhenTheContextIsGone) {
     EXPECT_TRUE(waitUntil([&] { return finished; }));
 }
 
-TEST(ActionQueue, IsOneSharedQueueWithItsLabel) {
-    EXPECT_EQ(&ActionQueue::shared(), &ActionQueue::shared());
-    EXPECT_EQ(ActionQueue::shared().label(), "Mountain DisplayPad.actions");
-}
-
 TEST(AdjustmentAction, NameAndStepClampedToOneToHundred) {
     const LoudAdjustment up(AdjustmentDirection::up);
     const LoudAdjustment down(AdjustmentDirection::down);

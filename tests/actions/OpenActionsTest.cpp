@@ -101,16 +101,6 @@ TEST_F(OpenFolderActionTest, IconIsTheFoldersOwnElseTheBuiltInOne) {
     EXPECT_TRUE(action.builtInIcon().has_value());
 }
 
-TEST_F(OpenURLActionTest, AddressesAreTrimmedAndCompleted) {
-    EXPECT_EQ(OpenURLAction::url("  example.com/docs \n"), QUrl("https://example.com/docs"));
-    EXPECT_EQ(OpenURLAction::url("HTTP://Example.com"), QUrl("HTTP://Example.com"));
-    for (const QString text :
-         {"", "   ", "ftp://example.com", "mailto:me@example.com", "example.com:8080"}) {
-        SCOPED_TRACE(text.toStdString());
-        EXPECT_EQ(OpenURLAction::url(text), std::nullopt);
-    }
-}
-
 TEST_F(OpenURLActionTest, OpensInTheDefaultBrowserUnlessOneIsChosen) {
     workspace->installed["firefox.desktop"] = "/usr/share/applications/firefox.desktop";
     OpenURLAction().perform(target("\t example.org/a \n"), context);

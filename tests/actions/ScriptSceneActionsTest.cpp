@@ -51,12 +51,6 @@ TEST_F(ScriptActionTest, FailuresReportTheRunnersMessage) {
     EXPECT_EQ(run(AppleScriptAction(), "beep"), "Scripts cannot be run: /usr/bin/osascript");
 }
 
-TEST_F(ScriptActionTest, AppleScriptOnThisSystemReportsTheMissingRunner) {
-    context.platform.scripts = std::make_shared<SpawnScriptRunner>();
-    EXPECT_TRUE(run(AppleScriptAction(), "beep").contains("/usr/bin/osascript"))
-        << context.message.toStdString();
-}
-
 TEST(SceneNavigationAction, StepsTheSceneAndReportsNothing) {
     FakeActionContext context;
     SceneNavigationAction(SceneNavigationAction::Direction::next).perform(Binding(), context);

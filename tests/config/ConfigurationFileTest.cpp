@@ -33,14 +33,10 @@ struct Folder {
 
 }  // namespace
 
-TEST(ConfigurationFile, NoFileIsMissing) {
+TEST(ConfigurationFile, NoFileIsMissingAndAReadableFileIsLoadedLeavingTheFolderAsItIs) {
     const Folder folder;
     EXPECT_TRUE(loadAppearance(folder.path("appearance.json")).isMissing());
     EXPECT_TRUE(folderEntries(folder.dir.path()).isEmpty());
-}
-
-TEST(ConfigurationFile, ReadableFileIsLoaded) {
-    const Folder folder;
     writeBytes(folder.path("appearance.json"), R"({"deviceName":"Desk"})");
     const auto result = loadAppearance(folder.path("appearance.json"));
     ASSERT_TRUE(result.isLoaded());
@@ -68,26 +64,22 @@ TEST(ConfigurationFile, UndecodableFileIsCopiedAsideUnderItsUtcDate) {
     EXPECT_EQ(readBytes(*recovery.backupURL), damaged);
 }
 
-TEST(ConfigurationFile, BackupsWithinOneSecondGetNumberedSuffixes) {
+TEST(ConfigurationFile, BackupNamesFollowTheExtensionAndAreNumberedWithinOneSecond) {
     const Folder folder;
-    writeBytes(folder.path("bindings.json"), "x");
-    EXPECT_EQ(ConfigurationFile::backUp(folder.path("bindings.json"), morning),
-              folder.path("bindings.malformed-20261205T061100Z.json"));
-    EXPECT_EQ(ConfigurationFile::backUp(folder.path("bindings.json"), morning),
-              folder.path("bindings.malformed-20261205T061100Z-2.json"));
-    EXPECT_EQ(ConfigurationFile::backUp(folder.path("bindings.json"), morning),
-              folder.path("bindings.malformed-20261205T061100Z-3.json"));
-    EXPECT_EQ(folderEntries(folder.dir.path()).size(), 4);
-}
-
-TEST(ConfigurationFile, BackupNamesFollowTheFilesOwnExtension) {
-    const Folder folder;
-    writeBytes(folder.path("settings"), "x");
-    writeBytes(folder.path("archive.tar.gz"), "x");
-    EXPECT_EQ(ConfigurationFile::backUp(folder.path("settings"), morning),
-              folder.path("settings.malformed-20261205T061100Z"));
-    EXPECT_EQ(ConfigurationFile::backUp(folder.path("archive.tar.gz"), morning),
-              folder.path("archive.tar.malformed-20261205T061100Z.gz"));
+    const std::pair<const char*, const char*> backups[] = {
+        {"bindings.json", "bindings.malformed-20261205T061100Z.json"},
+        {"bindings.json", "bindings.malformed-20261205T061100Z-2.json"},
+        {"bindings.json", "bindings.malformed-20261205T061100Z-3.json"},
+        {"settings", "settings.malformed-20261205T061100Z"},
+        {"archive.tar.gz", "archive.tar.malformed-20261205T061100Z.gz"},
+    };
+    for (const char* name : {"bindings.json", "settings", "archive.tar.gz"}) {
+        writeBytes(folder.path(name), "x");
+    }
+    for (const auto& [original, backup] : backups) {
+        EXPECT_EQ(ConfigurationFile::backUp(folder.path(original), morning), folder.path(backup));
+    }
+    EXPECT_EQ(folderEntries(folder.dir.path()).size(), 8);
 }
 
 TEST(ConfigurationFile, UnreadableFileIsKeptAndReportedWhenItCannotBeCopied) {

@@ -46,12 +46,13 @@ TEST(DefaultConfiguration, DefaultConfigurationIsOneFreshActiveScene) {
     EXPECT_EQ(first.scenes[0].keys.size(), 18);
 }
 
-TEST(DefaultConfiguration, MergingKeepsTheDefaultsLengthAndOrder) {
+TEST(DefaultConfiguration, MergingKeepsTheDefaultsLengthAndOrderTakingTheFirstOfEachId) {
     const QList<Binding> defaults = DefaultConfiguration::bindings(DeviceKind::mountain);
     const QList<Binding> saved{Binding(3, QStringLiteral("Three"), QStringLiteral("Mute")),
                                Binding(99, QStringLiteral("Stray")),
                                Binding(1, QStringLiteral("One"), QStringLiteral("Volume Up")),
-                               Binding(2, QStringLiteral("Two"))};
+                               Binding(2, QStringLiteral("Two")),
+                               Binding(1, QStringLiteral("second one"))};
     const QList<Binding> merged = DefaultConfiguration::merging(saved, defaults);
     ASSERT_EQ(merged.size(), 12);
     EXPECT_EQ(ids(merged), ids(defaults));
@@ -60,13 +61,5 @@ TEST(DefaultConfiguration, MergingKeepsTheDefaultsLengthAndOrder) {
     EXPECT_EQ(merged[2], saved[0]);
     EXPECT_EQ(merged[3], defaults[3]);
     EXPECT_EQ(merged[11], defaults[11]);
-}
-
-TEST(DefaultConfiguration, MergingTakesTheFirstOfDuplicateIds) {
-    const QList<Binding> defaults = DefaultConfiguration::bindings(DeviceKind::msdTwo);
-    const QList<Binding> saved{Binding(81, QStringLiteral("first")),
-                               Binding(81, QStringLiteral("second"))};
-    const QList<Binding> merged = DefaultConfiguration::merging(saved, defaults);
-    EXPECT_EQ(merged[6].name, QStringLiteral("first"));
     EXPECT_EQ(DefaultConfiguration::merging({}, defaults), defaults);
 }

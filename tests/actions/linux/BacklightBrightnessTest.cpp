@@ -92,32 +92,30 @@ TEST_F(BacklightBrightnessTest, ChangeIsWrittenThroughLogind) {
     EXPECT_DOUBLE_EQ(display.level(), 0.55);
 }
 
-TEST_F(BacklightBrightnessTest, ChangesClampAtTheEndsOfTheRange) {
-    addPanel("panel", "raw", "990", "1000");
-    FakeSystemServices services(bus.address(), sysfs(), true, false);
-    BacklightBrightness display(options());
-    display.change(0.05);
-    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "1000");
-    ASSERT_TRUE(writeFile(sysfs() + "/panel/brightness", "20"));
-    display.change(-0.05);
-    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "0");
-}
-
-TEST_F(BacklightBrightnessTest, StepSmallerThanThePanelsOwnStepStillMovesIt) {
-    addPanel("panel", "platform", "3", "7");
-    FakeSystemServices services(bus.address(), sysfs(), true, false);
-    BacklightBrightness display(options());
-    display.change(0.05);
-    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "4");
-    display.change(-0.05);
-    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "3");
-}
-
-TEST_F(BacklightBrightnessTest, WithoutLogindTheBacklightFileIsWrittenDirectly) {
-    addPanel("panel", "raw", "40", "100");
-    BacklightBrightness display(options());
-    display.change(0.1);
-    EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), "50");
+TEST_F(BacklightBrightnessTest, ChangesClampAtTheEndsAndAlwaysMoveThePanel) {
+    const struct {
+        QByteArray type, brightness, maximum;
+        double change;
+        bool logind;
+        QByteArray expected;
+    } cases[] = {
+        {"raw", "990", "1000", 0.05, true, "1000"},
+        {"raw", "20", "1000", -0.05, true, "0"},
+        // A step smaller than the panel's own step still moves it.
+        {"platform", "3", "7", 0.05, true, "4"},
+        {"platform", "4", "7", -0.05, true, "3"},
+        // Without logind the backlight file is written directly.
+        {"raw", "40", "100", 0.1, false, "50"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.brightness.toStdString() + "/" + c.maximum.toStdString());
+        ASSERT_TRUE(QDir(sysfs()).removeRecursively());
+        addPanel("panel", c.type, c.brightness, c.maximum);
+        FakeSystemServices services(bus.address(), sysfs(), c.logind, false);
+        BacklightBrightness display(options());
+        display.change(c.change);
+        EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), c.expected);
+    }
 }
 
 TEST_F(BacklightBrightnessTest, RefusedWriteReportsItsMessage) {
@@ -152,16 +150,15 @@ TEST_F(BacklightBrightnessTest, UnreadableLevelIsReportedNotTakenAsZero) {
               "This Mac display does not expose native brightness control");
 }
 
-TEST_F(BacklightBrightnessTest, AutomaticBrightnessNeedsTheDesktopSwitch) {
-    FakeSystemServices services(bus.address(), sysfs(), false, true);
-    BacklightBrightness::Options settings = options();
-    settings.settingsSchema = "org.quorvel.absent.power";
-    BacklightBrightness display(settings);
-    EXPECT_EQ(actionErrorOf([&] { display.toggleAutomatic(); }),
-              "This Mac display does not support automatic brightness");
-}
-
-TEST_F(BacklightBrightnessTest, AutomaticBrightnessNeedsALightSensor) {
+TEST_F(BacklightBrightnessTest, AutomaticBrightnessNeedsTheDesktopSwitchAndALightSensor) {
+    {
+        FakeSystemServices services(bus.address(), sysfs(), false, true);
+        BacklightBrightness::Options settings = options();
+        settings.settingsSchema = "org.quorvel.absent.power";
+        BacklightBrightness display(settings);
+        EXPECT_EQ(actionErrorOf([&] { display.toggleAutomatic(); }),
+                  "This Mac display does not support automatic brightness");
+    }
     FakeSystemServices services(bus.address(), sysfs(), false, true, false);
     BacklightBrightness::Options settings = options();
     settings.schemaDirectory = compileSchema();

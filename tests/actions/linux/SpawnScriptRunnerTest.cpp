@@ -42,41 +42,27 @@ bool processGone(qint64 pid) {
 
 }  // namespace
 
-TEST(SpawnScriptRunner, ZeroExitStatusSucceeds) {
+TEST(SpawnScriptRunner, FailureReportsExactlyWhatTheScriptWroteToStandardError) {
+    qputenv("QUORVEL_SCRIPT_PROBE", "inherited value");
+    const std::pair<QString, std::optional<QString>> cases[] = {
+        {"echo fine; echo also fine >&2; exit 0", std::nullopt},
+        {"exit 3", QString()},
+        {"echo oops >&2; exit 1", QString("oops\n")},
+        // Standard output is discarded, even on failure.
+        {"echo to-output; printf 'to-error' >&2; echo more; exit 2", QString("to-error")},
+        {"printf '\\357\\273\\277Grüße ✓' >&2; exit 1",
+         QChar(0xFEFF) + QString::fromUtf8("Grüße ✓")},
+        {"printf 'bad \\377 byte' >&2; exit 1", QString("Script failed")},
+        {"printf 'dying' >&2; kill -9 $$", QString("dying")},
+        // The environment is inherited.
+        {"printf '%s' \"$QUORVEL_SCRIPT_PROBE\" >&2; exit 1", QString("inherited value")},
+    };
     SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "echo fine; echo also fine >&2; exit 0"), std::nullopt);
-}
-
-TEST(SpawnScriptRunner, SilentFailureReportsAnEmptyMessage) {
-    SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "exit 3"), QString());
-}
-
-TEST(SpawnScriptRunner, FailureReportsStandardErrorExactlyWithItsLineBreak) {
-    SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "echo oops >&2; exit 1"), QString("oops\n"));
-}
-
-TEST(SpawnScriptRunner, StandardOutputIsDiscardedEvenOnFailure) {
-    SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "echo to-output; printf 'to-error' >&2; echo more; exit 2"),
-              QString("to-error"));
-}
-
-TEST(SpawnScriptRunner, ErrorOutputKeepsUnicodeAndByteOrderMark) {
-    SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "printf '\\357\\273\\277Grüße ✓' >&2; exit 1"),
-              QChar(0xFEFF) + QString::fromUtf8("Grüße ✓"));
-}
-
-TEST(SpawnScriptRunner, InvalidUtf8ErrorOutputReportsScriptFailed) {
-    SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "printf 'bad \\377 byte' >&2; exit 1"), QString("Script failed"));
-}
-
-TEST(SpawnScriptRunner, KilledScriptCountsAsFailure) {
-    SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "printf 'dying' >&2; kill -9 $$"), QString("dying"));
+    for (const auto& [script, expected] : cases) {
+        SCOPED_TRACE(script.toStdString());
+        EXPECT_EQ(runShell(runner, script), expected);
+    }
+    qunsetenv("QUORVEL_SCRIPT_PROBE");
 }
 
 TEST(SpawnScriptRunner, ScriptTextTravelsAsOneUnchangedArgument) {
@@ -88,14 +74,6 @@ TEST(SpawnScriptRunner, ScriptTextTravelsAsOneUnchangedArgument) {
     EXPECT_EQ(runShell(runner, QString("printf '%s' \"$0\" > '%1'").arg(out), {text}),
               std::nullopt);
     EXPECT_EQ(readFile(out), text.toUtf8());
-}
-
-TEST(SpawnScriptRunner, EnvironmentIsInherited) {
-    qputenv("QUORVEL_SCRIPT_PROBE", "inherited value");
-    SpawnScriptRunner runner;
-    EXPECT_EQ(runShell(runner, "printf '%s' \"$QUORVEL_SCRIPT_PROBE\" >&2; exit 1"),
-              QString("inherited value"));
-    qunsetenv("QUORVEL_SCRIPT_PROBE");
 }
 
 TEST(SpawnScriptRunner, MissingProgramReportsTheLaunchError) {
@@ -137,19 +115,15 @@ TEST(SpawnScriptRunner, BackgroundJobHoldingStandardErrorDoesNotHoldTheRunner) {
     ::kill(static_cast<pid_t>(jobPid), SIGKILL);
 }
 
-TEST(SpawnScriptRunner, FloodOfErrorOutputIsDrainedAndCapped) {
+TEST(SpawnScriptRunner, ErrorOutputIsDrainedAndCappedWithoutSplittingACharacter) {
     SpawnScriptRunner runner(60s, 1000);
-    const auto message = runShell(runner, "head -c 5000000 /dev/zero | tr '\\0' 'x' >&2; exit 1");
-    ASSERT_TRUE(message.has_value());
-    EXPECT_EQ(*message, QString(1000, 'x'));
+    EXPECT_EQ(runShell(runner, "head -c 5000000 /dev/zero | tr '\\0' 'x' >&2; exit 1"),
+              QString(1000, 'x'));
+    SpawnScriptRunner narrow(60s, 5);
+    EXPECT_EQ(runShell(narrow, "printf 'ééé' >&2; exit 1"), QString::fromUtf8("éé"));
 }
 
-TEST(SpawnScriptRunner, CapNeverSplitsACharacter) {
-    SpawnScriptRunner runner(60s, 5);
-    EXPECT_EQ(runShell(runner, "printf 'ééé' >&2; exit 1"), QString::fromUtf8("éé"));
-}
-
-TEST(ScriptShell, PicksTheFirstExecutableCandidate) {
+TEST(ScriptShell, PicksTheFirstExecutableCandidateElseTheLast) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QFile plain(dir.filePath("not-executable"));
@@ -157,8 +131,5 @@ TEST(ScriptShell, PicksTheFirstExecutableCandidate) {
     plain.close();
     EXPECT_EQ(scriptShell({dir.filePath("missing"), plain.fileName(), "/bin/sh"}),
               QString("/bin/sh"));
-}
-
-TEST(ScriptShell, FallsBackToTheLastCandidateWhenNoneIsInstalled) {
     EXPECT_EQ(scriptShell({"/nonexistent/zsh", "/nonexistent/sh"}), QString("/nonexistent/sh"));
 }

@@ -94,66 +94,43 @@ TEST_F(LibusbPadUsb, OpensThePadAtItsLocationByClaimingInterfaceOne) {
     EXPECT_TRUE(testbed.unknownRequests().empty());
 }
 
-TEST_F(LibusbPadUsb, PadElsewhereIsNotFoundAndLeftAlone) {
+TEST_F(LibusbPadUsb, AnythingButAPadWithAnImageEndpointAtTheLocationIsNotFound) {
     testbed.add({});
-    IOReturn error = UsbStatus::error;
-    // Another port on the same bus, the same ports on another bus, and the parent hub.
-    for (uint32_t location : {0x01240000u, 0x02230000u, 0x01200000u}) {
-        EXPECT_EQ(open(location, error), nullptr);
-        EXPECT_EQ(error, UsbStatus::notFound) << std::hex << location;
-    }
-    EXPECT_TRUE(testbed.requests().empty());
-}
-
-TEST_F(LibusbPadUsb, OfTwoPadsOnlyTheOneAtTheLocationIsOpened) {
-    const QString first = testbed.add({});
-    UsbPadTestbed::Pad second;
-    second.devpath = QStringLiteral("4");
-    const QString other = testbed.add(second);
-    IOReturn error = UsbStatus::error;
-    auto handle = open(0x01400000, error);
-    ASSERT_NE(handle, nullptr) << UsbStatus::hex(error).toStdString();
-    const QByteArray bytes = chunk(1);
-    EXPECT_EQ(writeChunk(handle.get(), bytes), UsbStatus::success);
-    EXPECT_TRUE(testbed.requests(first).empty());
-    ASSERT_EQ(urbs(testbed.requests(other)).size(), 1u);
-    EXPECT_EQ(urbs(testbed.requests(other))[0].data, bytes);
-}
-
-TEST_F(LibusbPadUsb, OtherDeviceAtTheLocationIsNotFound) {
     UsbPadTestbed::Pad msdTwo;
+    msdTwo.devpath = QStringLiteral("5");
     msdTwo.vendorID = 0x0B00;
     msdTwo.productID = 0x1001;
-    testbed.add(msdTwo);
-    IOReturn error = UsbStatus::error;
-    EXPECT_EQ(open(padLocation, error), nullptr);
-    EXPECT_EQ(error, UsbStatus::notFound);
-    EXPECT_TRUE(testbed.requests().empty());
-}
-
-TEST_F(LibusbPadUsb, PadWithoutImageInterfaceIsNotFoundWithoutBeingClaimed) {
-    UsbPadTestbed::Pad pad;
-    pad.imageInterface = false;
-    testbed.add(pad);
-    IOReturn error = UsbStatus::error;
-    EXPECT_EQ(open(padLocation, error), nullptr);
-    EXPECT_EQ(error, UsbStatus::notFound);
-    EXPECT_TRUE(testbed.requests().empty());
-}
-
-TEST_F(LibusbPadUsb, InterfaceWithoutOutEndpointTwoIsNotFoundAndReleased) {
-    UsbPadTestbed::Pad pad;
+    const QString otherDevice = testbed.add(msdTwo);
+    UsbPadTestbed::Pad withoutImages;
+    withoutImages.devpath = QStringLiteral("6");
+    withoutImages.imageInterface = false;
+    const QString noInterface = testbed.add(withoutImages);
+    UsbPadTestbed::Pad wrongEndpoints;
+    wrongEndpoints.devpath = QStringLiteral("7");
     // Endpoint 2 inward, endpoint 3 outward, endpoint 2 outward but isochronous.
-    pad.imageEndpoints = {{0x82, 0x02}, {0x03, 0x02}, {0x02, 0x01}};
-    const QString node = testbed.add(pad);
-    IOReturn error = UsbStatus::error;
-    EXPECT_EQ(open(padLocation, error), nullptr);
-    EXPECT_EQ(error, UsbStatus::notFound);
-    const QStringList seen = names(testbed.requests(node));
-    ASSERT_GE(seen.size(), 2);
-    EXPECT_EQ(seen.mid(0, 2),
+    wrongEndpoints.imageEndpoints = {{0x82, 0x02}, {0x03, 0x02}, {0x02, 0x01}};
+    const QString noEndpoint = testbed.add(wrongEndpoints);
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"another port on the same bus", 0x01240000},
+        {"the same ports on another bus", 0x02230000},
+        {"the parent hub", 0x01200000},
+        {"another device", 0x01500000},
+        {"a pad without the image interface", 0x01600000},
+        {"an image interface without out endpoint 2", 0x01700000},
+    };
+    for (const auto& [what, location] : cases) {
+        SCOPED_TRACE(what);
+        IOReturn error = UsbStatus::error;
+        EXPECT_EQ(open(location, error), nullptr);
+        EXPECT_EQ(error, UsbStatus::notFound);
+    }
+    // Only the pad whose interface had to be looked at was touched, and it was given back.
+    EXPECT_TRUE(testbed.requests(otherDevice).empty());
+    EXPECT_TRUE(testbed.requests(noInterface).empty());
+    EXPECT_EQ(names(testbed.requests(noEndpoint)).mid(0, 2),
               (QStringList{QStringLiteral("claim 1"), QStringLiteral("release 1")}));
-    EXPECT_NE(testbed.driver(node, 1), "usbfs");
+    EXPECT_NE(testbed.driver(noEndpoint, 1), "usbfs");
+    EXPECT_EQ(testbed.requests().size(), testbed.requests(noEndpoint).size());
 }
 
 TEST_F(LibusbPadUsb, EndpointOfAnAlternateSettingIsUsedInThatSetting) {
@@ -198,22 +175,19 @@ TEST_F(LibusbPadUsb, NodeThatCannotBeOpenedGivesThatFailureRatherThanNotFound) {
     EXPECT_EQ(error, UsbStatus::noDevice);
 }
 
-TEST_F(LibusbPadUsb, ClaimRefusedByTheKernelIsExclusiveAccess) {
-    testbed.add({});
-    UsbPadTestbed::Behaviour busy;
-    busy.claimErrno = EBUSY;
-    testbed.setBehaviour(busy);
-    IOReturn error = UsbStatus::error;
-    EXPECT_EQ(open(padLocation, error), nullptr);
-    EXPECT_EQ(error, UsbStatus::exclusiveAccess);
-}
-
-TEST_F(LibusbPadUsb, InterfaceHeldByAnotherHandleIsExclusiveAccess) {
+TEST_F(LibusbPadUsb, InterfaceHeldElsewhereIsExclusiveAccess) {
     testbed.add({});
     IOReturn error = UsbStatus::error;
     auto first = open(padLocation, error);
     ASSERT_NE(first, nullptr);
     RealPadUsb second;
+    EXPECT_EQ(mountain_open(second, padLocation, error), nullptr);
+    EXPECT_EQ(error, UsbStatus::exclusiveAccess);
+    // As when the kernel refuses the claim for a holder outside this program.
+    mountain_close(first);
+    UsbPadTestbed::Behaviour busy;
+    busy.claimErrno = EBUSY;
+    testbed.setBehaviour(busy);
     EXPECT_EQ(mountain_open(second, padLocation, error), nullptr);
     EXPECT_EQ(error, UsbStatus::exclusiveAccess);
 }
@@ -364,35 +338,28 @@ TEST_F(LibusbPadUsb, FailedTransfersGiveTheCodeOfTheirCause) {
     struct Case {
         int urbStatus;
         int submitErrno;
+        int shortBy;
         IOReturn expected;
     };
     const Case cases[] = {
-        {-EPIPE, 0, UsbStatus::pipeStalled}, {-EPROTO, 0, UsbStatus::ioError},
-        {-EOVERFLOW, 0, UsbStatus::overrun}, {-ESHUTDOWN, 0, UsbStatus::noDevice},
-        {0, ENODEV, UsbStatus::noDevice},    {0, EIO, UsbStatus::ioError},
+        {-EPIPE, 0, 0, UsbStatus::pipeStalled}, {-EPROTO, 0, 0, UsbStatus::ioError},
+        {-EOVERFLOW, 0, 0, UsbStatus::overrun}, {-ESHUTDOWN, 0, 0, UsbStatus::noDevice},
+        {0, ENODEV, 0, UsbStatus::noDevice},    {0, EIO, 0, UsbStatus::ioError},
+        {0, 0, 24, UsbStatus::ioError},  // a short transfer
     };
     for (const Case& c : cases) {
         UsbPadTestbed::Behaviour behaviour;
         behaviour.urbStatus = c.urbStatus;
         behaviour.submitErrno = c.submitErrno;
+        behaviour.urbShortBy = c.shortBy;
         testbed.setBehaviour(behaviour);
         EXPECT_EQ(writeChunk(handle.get(), chunk(0)), c.expected)
-            << "status " << c.urbStatus << ", submit errno " << c.submitErrno;
+            << "status " << c.urbStatus << ", submit errno " << c.submitErrno << ", short by "
+            << c.shortBy;
     }
     // The handle still works once the device takes data again.
     testbed.setBehaviour({});
     EXPECT_EQ(writeChunk(handle.get(), chunk(0)), UsbStatus::success);
-}
-
-TEST_F(LibusbPadUsb, ShortTransferIsAnIoError) {
-    testbed.add({});
-    IOReturn error = UsbStatus::error;
-    auto handle = open(padLocation, error);
-    ASSERT_NE(handle, nullptr);
-    UsbPadTestbed::Behaviour partial;
-    partial.urbShortBy = 24;
-    testbed.setBehaviour(partial);
-    EXPECT_EQ(writeChunk(handle.get(), chunk(0)), UsbStatus::ioError);
 }
 
 TEST_F(LibusbPadUsb, TransferThePadNeverTakesTimesOutAndIsWithdrawn) {
@@ -410,90 +377,100 @@ TEST_F(LibusbPadUsb, TransferThePadNeverTakesTimesOutAndIsWithdrawn) {
 // Re-enumeration
 
 TEST_F(LibusbPadUsb, ReenumerateUnbindsDriversResetsAndBindsThemAgain) {
-    UsbPadTestbed::Pad pad;
-    pad.driver0 = "usbhid";
-    pad.driver1 = "usbhid";
-    const QString node = testbed.add(pad);
+    const struct {
+        const char* what;
+        QByteArray driver1;  // interface 0 always has one
+        int disconnectErrno, disconnectFailsFrom, resetErrno;
+        IOReturn expected;
+        QStringList requests;
+        bool exact;  // else the requests only include these
+    } cases[] = {
+        {"drivers on both interfaces",
+         "usbhid",
+         0,
+         0,
+         0,
+         UsbStatus::success,
+         {"disconnect 0", "disconnect 1", "reset", "connect 0", "connect 1"},
+         true},
+        {"interfaces without a driver are left alone",
+         {},
+         0,
+         0,
+         0,
+         UsbStatus::success,
+         {"disconnect 0", "reset", "connect 0"},
+         true},
+        // libusb folds every reset failure but a vanished device into one general error.
+        {"failed reset",
+         {},
+         0,
+         0,
+         EIO,
+         UsbStatus::error,
+         {"disconnect 0", "reset", "connect 0"},
+         true},
+        {"the pad enumerates anew after the reset",
+         {},
+         0,
+         0,
+         ENODEV,
+         UsbStatus::success,
+         {},
+         false},
+        {"a driver that left before its unbind",
+         {},
+         ENODATA,
+         0,
+         0,
+         UsbStatus::success,
+         {"reset"},
+         false},
+        {"a failed unbind stops before the reset and rebinds the others",
+         "usbhid",
+         ENODEV,
+         1,
+         0,
+         UsbStatus::noDevice,
+         {"disconnect 0", "disconnect 1", "connect 0"},
+         true},
+    };
+    std::vector<QString> nodes;
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+        UsbPadTestbed::Pad pad;
+        pad.devpath = QString::number(i + 1);
+        pad.driver1 = cases[i].driver1;
+        nodes.push_back(testbed.add(pad));
+    }
     RealPadUsb padUsb;
-    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::success);
-    EXPECT_EQ(names(testbed.requests(node)),
-              (QStringList{QStringLiteral("disconnect 0"), QStringLiteral("disconnect 1"),
-                           QStringLiteral("reset"), QStringLiteral("connect 0"),
-                           QStringLiteral("connect 1")}));
-    EXPECT_EQ(testbed.driver(node, 0), "usbhid");
-    EXPECT_EQ(testbed.driver(node, 1), "usbhid");
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.what);
+        UsbPadTestbed::Behaviour behaviour;
+        behaviour.disconnectErrno = c.disconnectErrno;
+        behaviour.disconnectFailsFrom = c.disconnectFailsFrom;
+        behaviour.resetErrno = c.resetErrno;
+        testbed.setBehaviour(behaviour);
+        EXPECT_EQ(mountain_reenumerate(padUsb, 0x01000000u | uint32_t(i + 1) << 20), c.expected);
+        const QStringList seen = names(testbed.requests(nodes[i]));
+        if (c.exact) {
+            EXPECT_EQ(seen, c.requests);
+            EXPECT_EQ(testbed.driver(nodes[i], 0), "usbhid");
+            EXPECT_EQ(testbed.driver(nodes[i], 1), c.driver1);
+        }
+        for (const QString& request : c.requests) {
+            EXPECT_TRUE(seen.contains(request)) << request.toStdString();
+        }
+    }
 }
 
-TEST_F(LibusbPadUsb, ReenumerateLeavesInterfacesWithoutDriverAlone) {
-    const QString node = testbed.add({});  // a driver on interface 0 only
-    RealPadUsb padUsb;
-    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::success);
-    EXPECT_EQ(names(testbed.requests(node)),
-              (QStringList{QStringLiteral("disconnect 0"), QStringLiteral("reset"),
-                           QStringLiteral("connect 0")}));
-}
-
-TEST_F(LibusbPadUsb, ReenumerateOfAbsentPadIsNotFound) {
-    testbed.add({});
+TEST_F(LibusbPadUsb, ReenumerateOfAPadItCannotReachIsNotFoundOrThatFailure) {
+    const QString node = testbed.add({});
     RealPadUsb padUsb;
     EXPECT_EQ(mountain_reenumerate(padUsb, 0x01240000), UsbStatus::notFound);
-    EXPECT_TRUE(testbed.requests().empty());
-}
-
-TEST_F(LibusbPadUsb, ReenumerateOfPadWhoseNodeCannotBeOpenedGivesThatFailure) {
-    const QString node = testbed.add({});
     testbed.removeNode(node);
-    RealPadUsb padUsb;
-    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::noDevice);
+    RealPadUsb afterRemoval;
+    EXPECT_EQ(mountain_reenumerate(afterRemoval, padLocation), UsbStatus::noDevice);
     EXPECT_TRUE(testbed.requests().empty());
-}
-
-TEST_F(LibusbPadUsb, FailedResetIsReportedAndTheDriversAreBoundAgain) {
-    const QString node = testbed.add({});
-    UsbPadTestbed::Behaviour failing;
-    failing.resetErrno = EIO;
-    testbed.setBehaviour(failing);
-    RealPadUsb padUsb;
-    // libusb folds every reset failure but a vanished device into one general error.
-    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::error);
-    EXPECT_EQ(names(testbed.requests(node)),
-              (QStringList{QStringLiteral("disconnect 0"), QStringLiteral("reset"),
-                           QStringLiteral("connect 0")}));
-    EXPECT_EQ(testbed.driver(node, 0), "usbhid");
-}
-
-TEST_F(LibusbPadUsb, ResetAfterWhichThePadEnumeratesAnewIsSuccess) {
-    testbed.add({});
-    UsbPadTestbed::Behaviour gone;
-    gone.resetErrno = ENODEV;
-    testbed.setBehaviour(gone);
-    RealPadUsb padUsb;
-    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::success);
-}
-
-TEST_F(LibusbPadUsb, DriverThatLeftBeforeTheUnbindDoesNotStopTheReset) {
-    const QString node = testbed.add({});
-    UsbPadTestbed::Behaviour gone;
-    gone.disconnectErrno = ENODATA;
-    testbed.setBehaviour(gone);
-    RealPadUsb padUsb;
-    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::success);
-    EXPECT_TRUE(names(testbed.requests(node)).contains(QStringLiteral("reset")));
-}
-
-TEST_F(LibusbPadUsb, FailedUnbindStopsBeforeTheResetAndRebindsTheOthers) {
-    UsbPadTestbed::Pad pad;
-    pad.driver1 = "usbhid";
-    const QString node = testbed.add(pad);
-    UsbPadTestbed::Behaviour failing;
-    failing.disconnectErrno = ENODEV;
-    failing.disconnectFailsFrom = 1;
-    testbed.setBehaviour(failing);
-    RealPadUsb padUsb;
-    EXPECT_EQ(mountain_reenumerate(padUsb, padLocation), UsbStatus::noDevice);
-    EXPECT_EQ(names(testbed.requests(node)),
-              (QStringList{QStringLiteral("disconnect 0"), QStringLiteral("disconnect 1"),
-                           QStringLiteral("connect 0")}));
-    EXPECT_EQ(testbed.driver(node, 0), "usbhid");
 }
 }  // namespace usbtest

@@ -20,7 +20,9 @@
 namespace {
 constexpr int setupSize = 8;
 
-QString devnodeOf(int bus, int devnum) {
+constexpr int bus = 1;
+
+QString devnodeOf(int devnum) {
     return QStringLiteral("/dev/bus/usb/%1/%2")
         .arg(bus, 3, 10, QChar(u'0'))
         .arg(devnum, 3, 10, QChar(u'0'));
@@ -85,17 +87,16 @@ bool UsbPadTestbed::preloaded() {
     return qEnvironmentVariable("LD_PRELOAD").contains(u"libumockdev-preload");
 }
 
-QString UsbPadTestbed::addDevice(const QString& name, const QString& parent, int bus,
-                                 const QString& devpath, int vendorID, int productID,
-                                 const QByteArray& descriptors) {
-    const int devnum = nextDevnum_.emplace(bus, 1).first->second++;
+QString UsbPadTestbed::addDevice(const QString& name, const QString& parent, const QString& devpath,
+                                 int vendorID, int productID, const QByteArray& descriptors) {
+    const int devnum = nextDevnum_++;
     // sysfs values end in a newline, which libusb checks.
     const QByteArray busText = QByteArray::number(bus) + '\n';
     const QByteArray devnumText = QByteArray::number(devnum) + '\n';
     const QByteArray vendor = QByteArray::number(vendorID, 16).rightJustified(4, '0') + '\n';
     const QByteArray product = QByteArray::number(productID, 16).rightJustified(4, '0') + '\n';
     const QByteArray devpathText = devpath.toUtf8() + '\n';
-    const QByteArray devname = devnodeOf(bus, devnum).toUtf8();
+    const QByteArray devname = devnodeOf(devnum).toUtf8();
     const QByteArray parentPath = parent.toUtf8();
     gchar* path = umockdev_testbed_add_device(
         testbed_, "usb", name.toUtf8().constData(), parent.isEmpty() ? nullptr : parentPath.data(),
@@ -117,44 +118,31 @@ QString UsbPadTestbed::addDevice(const QString& name, const QString& parent, int
     QDir().mkpath(QFileInfo(node).path());
     QFile file(node);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << node.toStdString();
-    names_.push_back(name);
-    syspaths_.push_back(syspath);
+    syspaths_[name] = syspath;
     return syspath;
 }
 
 QString UsbPadTestbed::add(const Pad& pad) {
     // The hubs on the way come first, as the kernel enumerates them; libusb reads the port path
     // from their names.
-    const QString root = QStringLiteral("usb%1").arg(pad.busNumber);
-    QString parent;
-    const auto existing = [this](const QString& name) -> QString {
-        for (size_t i = 0; i < names_.size(); ++i) {
-            if (names_[i] == name) {
-                return syspaths_[i];
-            }
-        }
-        return {};
-    };
-    parent = existing(root);
+    const QString root = QStringLiteral("usb%1").arg(bus);
+    QString parent = syspaths_[root];
     if (parent.isEmpty()) {
-        parent = addDevice(root, {}, pad.busNumber, QStringLiteral("0"), 0x1d6b, 0x0002,
-                           UsbDescriptors::hub());
+        parent = addDevice(root, {}, QStringLiteral("0"), 0x1d6b, 0x0002, UsbDescriptors::hub());
     }
     const QStringList ports = pad.devpath.split(u'.');
     QString devpath;
     for (qsizetype i = 0; i + 1 < ports.size(); ++i) {
         devpath += (devpath.isEmpty() ? QString() : QStringLiteral(".")) + ports[i];
-        const QString hub = QString::number(pad.busNumber) + u'-' + devpath;
-        QString hubPath = existing(hub);
+        const QString hub = QString::number(bus) + u'-' + devpath;
+        QString& hubPath = syspaths_[hub];
         if (hubPath.isEmpty()) {
-            hubPath = addDevice(hub, parent, pad.busNumber, devpath, 0x05e3, 0x0608,
-                                UsbDescriptors::hub());
+            hubPath = addDevice(hub, parent, devpath, 0x05e3, 0x0608, UsbDescriptors::hub());
         }
         parent = hubPath;
     }
 
-    const int devnum = nextDevnum_.emplace(pad.busNumber, 1).first->second;
-    const QString devnode = devnodeOf(pad.busNumber, devnum);
+    const QString devnode = devnodeOf(nextDevnum_);
     {
         std::lock_guard lock(mutex_);
         Node& node = nodes_[devnode];
@@ -166,8 +154,8 @@ QString UsbPadTestbed::add(const Pad& pad) {
     umockdev_testbed_attach_ioctl(testbed_, devnode.toUtf8().constData(), ioctls_, &error);
     EXPECT_EQ(error, nullptr) << (error ? error->message : "");
     g_clear_error(&error);
-    addDevice(QString::number(pad.busNumber) + u'-' + pad.devpath, parent, pad.busNumber,
-              pad.devpath, pad.vendorID, pad.productID,
+    addDevice(QString::number(bus) + u'-' + pad.devpath, parent, pad.devpath, pad.vendorID,
+              pad.productID,
               UsbDescriptors::pad(pad.vendorID, pad.productID, pad.imageInterface,
                                   pad.imageEndpoints, pad.alternateEndpoints));
     return devnode;

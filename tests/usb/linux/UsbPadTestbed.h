@@ -28,8 +28,8 @@ class UsbPadTestbed {
 public:
     using Endpoint = UsbDescriptors::Endpoint;
 
+    // Pads sit on bus 1.
     struct Pad {
-        int busNumber = 1;
         QString devpath = QStringLiteral("2.3");  // port path from the root hub
         int vendorID = 0x3282;
         int productID = 0x0009;
@@ -109,7 +109,7 @@ private:
     };
 
     QString rootDir() const;
-    QString addDevice(const QString& name, const QString& parent, int bus, const QString& devpath,
+    QString addDevice(const QString& name, const QString& parent, const QString& devpath,
                       int vendorID, int productID, const QByteArray& descriptors);
     void finishUrb(_UMockdevIoctlData* urb, int status, int shortBy);
     // 0 when usbfs lets a control request with this setup packet through, else its errno.
@@ -117,9 +117,8 @@ private:
 
     _UMockdevTestbed* testbed_;
     _UMockdevIoctlBase* ioctls_;
-    std::map<int, int> nextDevnum_;  // per bus
-    std::vector<QString> names_;     // sysfs names of the devices added
-    std::vector<QString> syspaths_;
+    int nextDevnum_ = 1;
+    std::map<QString, QString> syspaths_;  // by sysfs name of the devices added
 
     mutable std::mutex mutex_;
     Behaviour behaviour_;
