@@ -1,59 +1,44 @@
 #include "device/InputDecoding.h"
 
+#include "support/PadReports.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-// A DisplayPad key-state report with the given keys down.
-QByteArray keyReport(std::initializer_list<int> keys) {
-    QByteArray report(48, '\0');
-    report[0] = 0x01;
-    for (int key : keys) {
-        if (key <= 7) {
-            report[42] = static_cast<char>(report[42] | (1 << key));
-        } else {
-            report[47] = static_cast<char>(report[47] | (1 << (key - 8)));
-        }
-    }
-    return report;
-}
-
-QByteArray msdTwoReport(uint8_t control) {
-    QByteArray report("ACK\0\0OK\0\0", 9);
-    report.append(static_cast<char>(control));
-    report.append(QByteArray(6, '\x7f'));
-    return report;
-}
 
 using Events = std::vector<int>;
 }  // namespace
 
 TEST(InputDecoding, HeldKeyFiresOnceAndReleasedKeysAreForgotten) {
     std::set<int> held;
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({3}), held), (Events{3}));
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({3, 5}), held), (Events{5}));
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({5}), held), (Events{}));
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({}), held), (Events{}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({3}), held), (Events{3}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({3, 5}), held), (Events{5}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({5}), held), (Events{}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({}), held), (Events{}));
     EXPECT_TRUE(held.empty());
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({3}), held), (Events{3}))
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({3}), held), (Events{3}))
         << "pressed again after release";
 }
 
 TEST(InputDecoding, KeysGoingDownTogetherComeInAscendingOrder) {
     std::set<int> held;
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({12, 1}), held), (Events{1, 12}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({12, 1}), held),
+              (Events{1, 12}));
     EXPECT_EQ(held, (std::set<int>{1, 12}));
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({1, 7, 8, 12}), held), (Events{7, 8}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({1, 7, 8, 12}), held),
+              (Events{7, 8}));
 }
 
 TEST(InputDecoding, ReplyBetweenKeyReportsKeepsHeldKeys) {
     std::set<int> held;
-    InputDecoding::displayPadPresses(keyReport({4}), held);
+    InputDecoding::displayPadPresses(displayPadKeyReport({4}), held);
     QByteArray reply = QByteArray::fromHex("1180000001");
     reply.append(QByteArray(59, '\0'));
     EXPECT_EQ(InputDecoding::displayPadPresses(reply, held), (Events{}));
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({4}).left(47), held), (Events{}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({4}).left(47), held),
+              (Events{}));
     EXPECT_EQ(held, (std::set<int>{4})) << "a reply is not a release";
-    EXPECT_EQ(InputDecoding::displayPadPresses(keyReport({4}), held), (Events{}));
+    EXPECT_EQ(InputDecoding::displayPadPresses(displayPadKeyReport({4}), held), (Events{}));
 }
 
 TEST(InputDecoding, MsdTwoReportCarriesOneControl) {
@@ -79,12 +64,13 @@ TEST(InputDecoding, MalformedMsdTwoReportsDeliverNothing) {
 
 TEST(InputDecoding, EventsFollowThePadKind) {
     std::set<int> held;
-    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::mountain, keyReport({2, 9}), held),
+    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::mountain, displayPadKeyReport({2, 9}), held),
               (Events{2, 9}));
     EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::msdTwo, msdTwoReport(0x35), held),
               (Events{53}));
     EXPECT_EQ(held, (std::set<int>{2, 9})) << "MSD-TWO reports leave DisplayPad state alone";
-    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::msdTwo, keyReport({1}), held), (Events{}))
+    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::msdTwo, displayPadKeyReport({1}), held),
+              (Events{}))
         << "a DisplayPad report means nothing to an MSD-TWO";
     EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::mountain, msdTwoReport(1), held),
               (Events{}));

@@ -71,24 +71,6 @@ SavedConfiguration keystrokeScenes(DeviceKind kind, int sceneCount) {
     return configuration;
 }
 
-QByteArray keyReport(std::initializer_list<int> keys) {
-    QByteArray report(48, '\0');
-    report[0] = 0x01;
-    for (int key : keys) {
-        const int byte = key <= 7 ? 42 : 47;
-        const int bit = key <= 7 ? key : key - 8;
-        report[byte] = static_cast<char>(report[byte] | (1 << bit));
-    }
-    return report;
-}
-
-QByteArray msdTwoReport(int control) {
-    QByteArray report("ACK\0\0OK\0\0", 9);
-    report.append(static_cast<char>(control));
-    report.append(QByteArray(6, '\x7f'));
-    return report;
-}
-
 SessionTiming quickTiming() {
     SessionTiming timing;
     timing.activationTimeout = std::chrono::milliseconds(40);

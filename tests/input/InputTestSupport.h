@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/PadReports.h"
+
 #include "RecordingInputPoster.h"
 
 #include "config/SavedConfiguration.h"
@@ -44,11 +46,6 @@ private:
 // The kind's default scene with every control bound to a keystroke whose key code equals the
 // control number, so the posted codes show which controls ran.
 SavedConfiguration keystrokeScenes(DeviceKind kind, int sceneCount = 1);
-
-// A DisplayPad key-state report with `keys` down.
-QByteArray keyReport(std::initializer_list<int> keys);
-// An MSD-TWO input report carrying `control`.
-QByteArray msdTwoReport(int control);
 
 // Session waits short enough for tests, the border repair included.
 SessionTiming quickTiming();

@@ -9,32 +9,32 @@ using Codes = QList<int>;
 TEST(Model, HeldDisplayPadKeyFiresOnceAndAgainOnlyAfterRelease) {
     InputTestBed bed;
     auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
-    model->receive(keyReport({3}));
-    model->receive(keyReport({3, 5}));
-    model->receive(keyReport({3, 5}));
+    model->receive(displayPadKeyReport({3}));
+    model->receive(displayPadKeyReport({3, 5}));
+    model->receive(displayPadKeyReport({3, 5}));
     EXPECT_EQ(model->heldKeys(), (std::set<int>{3, 5}));
-    model->receive(keyReport({}));
+    model->receive(displayPadKeyReport({}));
     EXPECT_TRUE(model->heldKeys().empty());
-    model->receive(keyReport({3}));
+    model->receive(displayPadKeyReport({3}));
     EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{3, 5, 3}));
 }
 
 TEST(Model, DisplayPadKeysGoingDownTogetherRunInAscendingOrder) {
     InputTestBed bed;
     auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
-    model->receive(keyReport({7, 2}));
+    model->receive(displayPadKeyReport({7, 2}));
     EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{2, 7}));
 }
 
 TEST(Model, ReportsThatAreNoControlEventsChangeNothing) {
     InputTestBed bed;
     auto display = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
-    display->receive(keyReport({4}));
+    display->receive(displayPadKeyReport({4}));
     const QString message = display->message();
     QByteArray reply = hexBytes("11 80 00 00 01");
     reply.append(QByteArray(59, '\0'));
     display->receive(reply);
-    display->receive(keyReport({4, 6}).left(47));
+    display->receive(displayPadKeyReport({4, 6}).left(47));
     EXPECT_EQ(display->heldKeys(), (std::set<int>{4}));
     EXPECT_EQ(display->message(), message);
 
@@ -43,7 +43,7 @@ TEST(Model, ReportsThatAreNoControlEventsChangeNothing) {
     notOk[5] = 'N';
     msd->receive(notOk);
     msd->receive(msdTwoReport(2).left(9));
-    msd->receive(keyReport({2}));
+    msd->receive(displayPadKeyReport({2}));
     EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{4}));
 }
 
@@ -76,7 +76,7 @@ TEST(Model, NothingRunsWhileShuttingDown) {
     InputTestBed bed;
     auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
     model->setShuttingDown();
-    model->receive(keyReport({1}));
+    model->receive(displayPadKeyReport({1}));
     EXPECT_TRUE(bed.input->posted.isEmpty());
 }
 
@@ -84,11 +84,11 @@ TEST(Model, PressWhileRecordingRunsNothingButHeldKeysStayCurrent) {
     InputTestBed bed;
     auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
     model->setRecording(9);
-    model->receive(keyReport({5}));
+    model->receive(displayPadKeyReport({5}));
     EXPECT_EQ(model->heldKeys(), (std::set<int>{5}));
-    model->receive(keyReport({}));
+    model->receive(displayPadKeyReport({}));
     model->setRecording(std::nullopt);
-    model->receive(keyReport({5}));
+    model->receive(displayPadKeyReport({5}));
     EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{5}));
 }
 

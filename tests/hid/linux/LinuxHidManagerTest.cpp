@@ -5,6 +5,8 @@
 #include "device/linux/LinuxHidManager.h"
 #include "support/TestSupport.h"
 
+#include "support/PadReports.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -99,19 +101,6 @@ struct Recorder {
     }
 };
 
-QByteArray keyReport(uint8_t keysLow) {
-    QByteArray report(64, '\0');
-    report[0] = 0x01;
-    report[42] = static_cast<char>(keysLow);
-    return report;
-}
-
-QByteArray controlReport(uint8_t control) {
-    QByteArray report("ACK\0\0OK\0\0", 9);
-    report.append(static_cast<char>(control));
-    report.append(QByteArray(1014, '\0'));
-    return report;
-}
 }  // namespace
 
 // Named after the class under test, which the alias above keeps reachable.
@@ -223,16 +212,16 @@ TEST_F(LinuxHidManager, InputReportsArriveOnTheMainThreadFromTheirDevice) {
     const auto mountain = recorder.attachedAt(mountainNode.devnode);
     const auto msd = recorder.attachedAt(msdNode.devnode);
 
-    ASSERT_TRUE(deliver(mountainNode, keyReport(0x08)));
-    ASSERT_TRUE(deliver(msdNode, controlReport(0x51)));
-    ASSERT_TRUE(deliver(mountainNode, keyReport(0x00)));
+    ASSERT_TRUE(deliver(mountainNode, displayPadKeyReport({3}, 64)));
+    ASSERT_TRUE(deliver(msdNode, msdTwoReport(0x51, 1014, '\0')));
+    ASSERT_TRUE(deliver(mountainNode, displayPadKeyReport({}, 64)));
 
     ASSERT_EQ(recorder.inputs.size(), 3u);
     EXPECT_EQ(recorder.inputs[0].device, mountain);
-    EXPECT_EQ(recorder.inputs[0].report, keyReport(0x08));
+    EXPECT_EQ(recorder.inputs[0].report, displayPadKeyReport({3}, 64));
     EXPECT_EQ(recorder.inputs[1].device, msd);
-    EXPECT_EQ(recorder.inputs[1].report, controlReport(0x51)) << "1024 bytes, unchanged";
-    EXPECT_EQ(recorder.inputs[2].report, keyReport(0x00));
+    EXPECT_EQ(recorder.inputs[1].report, msdTwoReport(0x51, 1014, '\0')) << "1024 bytes, unchanged";
+    EXPECT_EQ(recorder.inputs[2].report, displayPadKeyReport({}, 64));
     for (const Input& input : recorder.inputs) {
         EXPECT_EQ(input.result, 0u);
         EXPECT_TRUE(input.onMainThread);
@@ -269,11 +258,11 @@ TEST_F(LinuxHidManager, NoReportFollowsRemoval) {
     const auto staying = recorder.attachedAt(stayingNode.devnode);
 
     for (int round = 0; round < 5; ++round) {
-        ASSERT_TRUE(testbed->sendReport(goingNode, keyReport(0x02)));
+        ASSERT_TRUE(testbed->sendReport(goingNode, displayPadKeyReport({1}, 64)));
     }
     testbed->remove(goingNode);
     ASSERT_TRUE(waitUntil([&] { return recorder.removed.size() == 1; }));
-    ASSERT_TRUE(deliver(stayingNode, controlReport(1)));
+    ASSERT_TRUE(deliver(stayingNode, msdTwoReport(1, 1014, '\0')));
     EXPECT_EQ(recorder.lateInputs, 0);
     EXPECT_EQ(recorder.inputsFrom(staying), 1);
 }
@@ -283,9 +272,9 @@ TEST_F(LinuxHidManager, NothingIsReportedAfterStop) {
     manager.start(bothKinds(), recorder.handlers());
     ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 1; }));
     const auto device = recorder.attached[0];
-    ASSERT_TRUE(deliver(node, keyReport(0x02)));
+    ASSERT_TRUE(deliver(node, displayPadKeyReport({1}, 64)));
 
-    ASSERT_TRUE(testbed->sendReport(node, keyReport(0x04)));
+    ASSERT_TRUE(testbed->sendReport(node, displayPadKeyReport({2}, 64)));
     manager.stop();
     testbed->add(msdTwo());
     // Posted after stop: everything the reader had queued before it was joined runs first.
@@ -348,7 +337,7 @@ TEST_F(LinuxHidManager, StartsAgainAfterStop) {
     manager.start(bothKinds(), recorder.handlers());
     ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 2; }));
     EXPECT_NE(recorder.attached[1], recorder.attached[0]) << "reopened as a new device";
-    ASSERT_TRUE(deliver(node, keyReport(0x02)));
+    ASSERT_TRUE(deliver(node, displayPadKeyReport({1}, 64)));
     EXPECT_EQ(recorder.inputs.back().device, recorder.attached[1]);
 }
 
@@ -369,7 +358,7 @@ TEST_F(LinuxHidManager, NodeIsTriedAgainWhenUdevReportsAChange) {
     testbed->change(other);
     ASSERT_TRUE(waitUntil([&] { return recorder.attached.size() == 2; }));
     EXPECT_EQ(recorder.attached[1]->info().path, node.devnode);
-    ASSERT_TRUE(deliver(other, controlReport(3)));
+    ASSERT_TRUE(deliver(other, msdTwoReport(3, 1014, '\0')));
     EXPECT_EQ(recorder.attached.size(), 2u) << "the open pad is not attached twice";
 }
 

@@ -91,7 +91,7 @@ TEST(ShortcutRecorder, RecordedShortcutIsWhatThePadKeyThenTypes) {
     model->setRecording(3);
     QKeyEvent press = keyPress(Qt::Key_K, KEY_K, Qt::ControlModifier);
     QCoreApplication::sendEvent(qApp, &press);
-    model->receive(keyReport({3}));
+    model->receive(displayPadKeyReport({3}));
     EXPECT_EQ(bed.input->posted,
               (QList<SyntheticKeyEvent>{SyntheticKeyEvent::key(0x28, control, true),
                                         SyntheticKeyEvent::key(0x28, control, false)}));
