@@ -19,25 +19,13 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
 namespace {
-
-// Runs the event loop until `condition` holds; false after 10 s.
-template <typename Condition>
-bool pump(Condition condition) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 10000) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
-    return true;
-}
 
 // A DisplayPad model whose twelve keys each show a photo-like artwork file.
 struct ArtworkModel {

@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -31,20 +33,6 @@ QList<QByteArray> frame(int shade) {
         keys << solidKey(shade + key);
     }
     return keys;
-}
-
-// Runs the event loop until `condition` holds; false after 10 s.
-template <typename Condition>
-bool pump(Condition condition) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 10000) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
-    return true;
 }
 
 // One activated DisplayPad session against a virtual pad.
