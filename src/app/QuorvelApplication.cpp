@@ -53,8 +53,10 @@ bool QuorvelApplication::wantsDisplay(const QStringList& arguments,
                          !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
     // Options that never show anything must work over ssh and in scripts, display or not.
     static const QStringList withoutDisplay = {
-        QStringLiteral("--headless"), QStringLiteral("--list-devices"), QStringLiteral("--help"),
-        QStringLiteral("-h"),         QStringLiteral("--version"),      QStringLiteral("-v")};
+        QStringLiteral("--headless"), QStringLiteral("--list-devices"),
+        QStringLiteral("--help"),     QStringLiteral("--help-all"),
+        QStringLiteral("-h"),         QStringLiteral("--version"),
+        QStringLiteral("-v")};
     for (const QString& argument : arguments) {
         if (withoutDisplay.contains(argument)) {
             return false;
