@@ -5,6 +5,7 @@
 #include "AppTestSupport.h"
 #include "DbusDaemon.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
@@ -156,6 +157,13 @@ TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
     EXPECT_EQ(outOfRange.errorName(), "org.quorvel.Zodovuvur.VirtualPads.Error.InvalidArgument");
     EXPECT_EQ(call("PressKey", {QStringLiteral("mouse"), 1}).errorName(),
               "org.quorvel.Zodovuvur.VirtualPads.Error.UnknownPad");
+    EXPECT_EQ(call("PressDial", {QStringLiteral("msd-two"), QStringLiteral("left")}).type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_EQ(
+        call("PressRoundButton", {QStringLiteral("msd-two"), QStringLiteral("middle")}).type(),
+        QDBusMessage::ReplyMessage);
+    EXPECT_EQ(call("SavePicture", {QStringLiteral("msd-two"), path("missing/msd.png")}).errorName(),
+              "org.quorvel.Zodovuvur.VirtualPads.Error.WriteFailed");
 
     // Unplugged, the pad sends nothing; plugged in again it is driven again.
     EXPECT_EQ(call("Unplug", {QStringLiteral("displaypad")}).type(), QDBusMessage::ReplyMessage);
