@@ -3,6 +3,8 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# `make run` drives the virtual pads beside any real ones; ARGS= runs without them.
+ARGS       ?= --simulate
 
 .PHONY: all deps configure build run test bench tsan asan format clean
 

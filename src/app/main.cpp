@@ -1,23 +1,64 @@
 #include "app/DeviceList.h"
+#include "app/QuorvelApplication.h"
+#include "app/linux/TerminationSignals.h"
 #include "device/linux/HidapiInventory.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QTextStream>
 
+#include <memory>
+
+namespace {
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
+    QStringList arguments;
+    for (int index = 0; index < argc; ++index) {
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    }
+    if (QuorvelApplication::wantsDisplay(arguments, QProcessEnvironment::systemEnvironment())) {
+        return std::make_unique<QApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+}  // namespace
+
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Quorvel Zodovuvur"));
+    parser.setApplicationDescription(QStringLiteral(
+        "Quorvel Zodovuvur drives Mountain DisplayPad and MSD-TWO pads.\n"
+        "There is no tray icon or configuration window yet: the program always runs as with\n"
+        "--headless, driving the pads until it receives SIGINT or SIGTERM."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
         QStringLiteral("list-devices"),
         QStringLiteral("List the attached pads and this user's access to them, then exit."));
-    parser.addOption(listDevices);
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Add one virtual DisplayPad and one virtual MSD-TWO to the real pads, "
+                       "driven through D-Bus (org.quorvel.Zodovuvur.VirtualPads)."));
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without tray icon and window (chosen automatically without a "
+                       "display; currently every run is headless)."));
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        QStringLiteral("Start without showing the configuration window (as at login)."));
+    const QCommandLineOption picturesAtQuit(
+        QStringLiteral("save-pictures-at-quit"),
+        QStringLiteral("With --simulate: once every pad shows its quit frame, save each virtual "
+                       "pad's picture as <folder>/<pad>.png."),
+        QStringLiteral("folder"));
+    const QCommandLineOption virtualOnly(
+        QStringLiteral("virtual-only"),
+        QStringLiteral("With --simulate: leave real pads alone and drive only the virtual ones."));
+    parser.addOptions({listDevices, simulate, headless, background, picturesAtQuit, virtualOnly});
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -35,6 +76,36 @@ int main(int argc, char* argv[]) {
         HidapiInventory inventory;
         return DeviceList::run(inventory, out, err);
     }
-    out << "Quorvel Zodovuvur " << QUORVEL_VERSION << "\n";
-    return 0;
+    if (parser.isSet(picturesAtQuit) && !parser.isSet(simulate)) {
+        err << "--save-pictures-at-quit needs --simulate: only virtual pads can be saved.\n";
+        return 2;
+    }
+    if (parser.isSet(virtualOnly) && !parser.isSet(simulate)) {
+        err << "--virtual-only needs --simulate: without it there would be no pad at all.\n";
+        return 2;
+    }
+
+    // Installed before anything touches a pad, so that a signal arriving during start-up still
+    // leads to the orderly quit.
+    TerminationSignals terminationSignals;
+
+    QuorvelApplication::Options options;
+    options.simulate = parser.isSet(simulate);
+    options.picturesAtQuit = parser.value(picturesAtQuit);
+    QuorvelApplication::Backends backends = QuorvelApplication::realPads();
+    if (parser.isSet(virtualOnly)) {
+        backends.hid.reset();
+        backends.padUsb.reset();
+    }
+    QuorvelApplication application(options, std::move(backends), QDBusConnection::sessionBus());
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &application,
+                     [&application] { application.quit(); });
+    QObject::connect(&application, &QuorvelApplication::finished, app.get(),
+                     [](int code) { QCoreApplication::exit(code); });
+
+    if (application.launch() == QuorvelApplication::Launch::alreadyRunning) {
+        out << "Quorvel Zodovuvur is already running; this copy exits.\n";
+        return 0;
+    }
+    return QCoreApplication::exec();
 }

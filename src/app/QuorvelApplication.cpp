@@ -1,0 +1,188 @@
+#include "app/QuorvelApplication.h"
+
+#include "actions/MediaPlayback.h"
+#include "actions/PlatformServices.h"
+#include "actions/linux/LinuxPlatformServices.h"
+#include "app/CompositeHidManager.h"
+#include "app/CompositePadUsb.h"
+#include "app/VirtualPadService.h"
+#include "app/VirtualPads.h"
+#include "core/Log.h"
+#include "device/linux/LibusbPadUsb.h"
+#include "device/linux/LinuxHidManager.h"
+#include "device/virtual/SimulatedHidManager.h"
+#include "model/DeviceStore.h"
+#include "model/Model.h"
+
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QPointer>
+
+#include <stdexcept>
+
+namespace {
+const QString quitFailurePrefix = QStringLiteral("Could not clear buttons on quit: ");
+}
+
+QuorvelApplication::QuorvelApplication(Options options, Backends backends, QDBusConnection bus,
+                                       QObject* parent)
+    : QObject(parent),
+      options_(std::move(options)),
+      backends_(std::move(backends)),
+      bus_(std::move(bus)) {
+}
+
+QuorvelApplication::~QuorvelApplication() {
+    // The D-Bus object refers to the virtual pads, and they to the store's HID manager.
+    service_.reset();
+    virtualPads_.reset();
+    store_.reset();
+}
+
+QuorvelApplication::Backends QuorvelApplication::realPads() {
+    Backends backends;
+    backends.hid = std::make_unique<LinuxHidManager>();
+    backends.padUsb = std::make_shared<LibusbPadUsb>();
+    backends.services = std::make_shared<const PlatformServices>(linuxPlatformServices());
+    return backends;
+}
+
+bool QuorvelApplication::wantsDisplay(const QStringList& arguments,
+                                      const QProcessEnvironment& environment) {
+    const bool display = !environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
+                         !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+    // Options that never show anything must work over ssh and in scripts, display or not.
+    static const QStringList withoutDisplay = {
+        QStringLiteral("--headless"), QStringLiteral("--list-devices"),
+        QStringLiteral("--help"),     QStringLiteral("--help-all"),
+        QStringLiteral("-h"),         QStringLiteral("--version"),
+        QStringLiteral("-v")};
+    for (const QString& argument : arguments) {
+        if (withoutDisplay.contains(argument)) {
+            return false;
+        }
+    }
+    return display;
+}
+
+bool QuorvelApplication::claimServiceName() {
+    const QString name = QString::fromLatin1(serviceName);
+    if (!bus_.isConnected()) {
+        logLine("No D-Bus session bus (%s): running without the single-instance check%s",
+                qUtf8Printable(bus_.lastError().message()),
+                options_.simulate ? " and without the virtual pads' D-Bus interface" : "");
+        return true;
+    }
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus_.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
+                                          QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid()) {
+        logLine(
+            "Could not own %s on the session bus (%s): running without the single-instance "
+            "check",
+            serviceName, qUtf8Printable(reply.error().message()));
+        return true;
+    }
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        return false;
+    }
+    ownsName_ = true;
+    return true;
+}
+
+QuorvelApplication::Launch QuorvelApplication::launch() {
+    if (launched_) {
+        throw std::logic_error("QuorvelApplication::launch called twice");
+    }
+    launched_ = true;
+    // Decided before anything opens a pad, so a second copy leaves the first one's pads alone.
+    if (!claimServiceName()) {
+        return Launch::alreadyRunning;
+    }
+
+    MediaPlayback::shared().start(backends_.services ? backends_.services->nowPlaying : nullptr);
+
+    auto hid = std::make_unique<CompositeHidManager>();
+    hid->add(std::move(backends_.hid));
+    auto padUsb = std::make_shared<CompositePadUsb>();
+    padUsb->add(backends_.padUsb);
+    SimulatedHidManager* simulated = nullptr;
+    if (options_.simulate) {
+        auto manager = std::make_unique<SimulatedHidManager>();
+        simulated = manager.get();
+        padUsb->add(manager->usb());
+        hid->add(std::move(manager));
+    }
+
+    ModelEnvironment environment;
+    environment.settingsRoot = backends_.settingsRoot;
+    environment.padUsb = std::move(padUsb);
+    environment.services = backends_.services;
+    store_ = std::make_unique<DeviceStore>(std::move(hid), std::move(environment));
+
+    if (simulated) {
+        virtualPads_ = std::make_unique<VirtualPads>(*simulated);
+        virtualPads_->addStandardPads();
+        service_ = std::make_unique<VirtualPadService>(*virtualPads_);
+        if (bus_.isConnected()) {
+            service_->registerOn(bus_);
+        }
+    }
+
+    store_->start();
+    logLine("Quorvel Zodovuvur running without tray icon and window%s",
+            options_.simulate ? ", with one virtual pad of each kind" : "");
+    return Launch::running;
+}
+
+void QuorvelApplication::quit() {
+    if (quitting_) {
+        return;
+    }
+    quitting_ = true;
+    if (!store_) {
+        QPointer<QuorvelApplication> self(this);
+        QMetaObject::invokeMethod(
+            this, [self] { Q_EMIT self->finished(0); }, Qt::QueuedConnection);
+        return;
+    }
+    logLine("Quorvel Zodovuvur quitting: showing every pad's quit frame");
+    QPointer<QuorvelApplication> self(this);
+    store_->clearDisplaysForQuit([self] {
+        if (self) {
+            self->finishQuit();
+        }
+    });
+}
+
+void QuorvelApplication::finishQuit() {
+    int cleared = 0;
+    int failed = 0;
+    for (const Model* model : store_->devices()) {
+        if (model->message().startsWith(quitFailurePrefix)) {
+            ++failed;
+        } else if (model->connected()) {
+            ++cleared;
+        }
+    }
+    if (virtualPads_ && !options_.picturesAtQuit.isEmpty()) {
+        QDir folder(options_.picturesAtQuit);
+        if (!folder.mkpath(QStringLiteral("."))) {
+            logLine("Could not create %s for the virtual pads' pictures",
+                    qUtf8Printable(options_.picturesAtQuit));
+        }
+        for (const VirtualPads::Listing& pad : virtualPads_->list()) {
+            try {
+                virtualPads_->savePicture(
+                    pad.name, folder.absoluteFilePath(pad.name + QStringLiteral(".png")));
+            } catch (const VirtualPadError& error) {
+                logLine(error.message());
+            }
+        }
+    }
+    service_.reset();
+    store_->stop();
+    MediaPlayback::shared().stop();
+    logLine("Quorvel Zodovuvur quit: quit frame shown on %d pads, %d failed", cleared, failed);
+    Q_EMIT finished(0);
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "device/HidManager.h"
+#include "device/ImageInterface.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class DeviceStore;
+class VirtualPadService;
+class VirtualPads;
+struct PlatformServices;
+
+// The running program: owns the device store for the life of the process, makes sure only one
+// copy runs (by owning `serviceName` on the session bus), starts the process-wide services and
+// the store, and performs the orderly quit in which every pad shows its quit frame before the
+// process ends. With `simulate` it adds one virtual pad of each kind beside the real ones and
+// offers them on D-Bus (VirtualPadService).
+//
+// There is no tray icon or window yet: every launch behaves as a headless one.
+//
+// Threads: main thread only; a QCoreApplication (or QApplication) must exist.
+class QuorvelApplication : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* serviceName = "org.quorvel.Zodovuvur";
+
+    struct Options {
+        // Adds the virtual pads and their D-Bus interface.
+        bool simulate = false;
+        // Folder into which each virtual pad's picture is written as "<pad name>.png" once the
+        // quit frames have been painted; empty writes nothing.
+        QString picturesAtQuit;
+    };
+
+    // Where the store finds pads and desktop services. realPads() gives the Linux ones; tests
+    // give a simulated manager and fakes so that no real pad or user folder is touched.
+    struct Backends {
+        std::unique_ptr<HidManager> hid;  // may be null: no real pads
+        std::shared_ptr<PadUsb> padUsb;   // may be null: no real DisplayPad image interface
+        std::shared_ptr<const PlatformServices> services;
+        QString settingsRoot;  // empty: the default folder under the XDG data home
+    };
+
+    enum class Launch {
+        running,         // the store is started; the event loop should run
+        alreadyRunning,  // another copy owns the service name; nothing was touched
+    };
+
+    // `bus` is the session bus (or a private one in tests); a disconnected bus means there is
+    // none, and the program runs without the single-instance check and without D-Bus.
+    QuorvelApplication(Options options, Backends backends, QDBusConnection bus,
+                       QObject* parent = nullptr);
+    ~QuorvelApplication() override;
+
+    // udev/hidapi for HID, libusb for the DisplayPad's image interface, and the Linux desktop
+    // services. Opens nothing yet.
+    static Backends realPads();
+
+    // Whether the program should run as a widgets application: a display exists (DISPLAY or
+    // WAYLAND_DISPLAY is set) and none of `arguments` asks for a run without one.
+    static bool wantsDisplay(const QStringList& arguments, const QProcessEnvironment& environment);
+
+    // Claims the service name, starts media playback watching, builds and starts the store (and
+    // the virtual pads). Call once.
+    Launch launch();
+
+    // The orderly quit: every connected pad gets its quit frame (waiting for each to answer or
+    // fail), then the store and media watching stop and `finished(0)` is emitted. Calls after the
+    // first are ignored.
+    void quit();
+    bool isQuitting() const { return quitting_; }
+
+    // Valid after launch().
+    DeviceStore* store() const { return store_.get(); }
+    VirtualPads* virtualPads() const { return virtualPads_.get(); }
+
+Q_SIGNALS:
+    // The quit is complete; the event loop may end with `exitCode`.
+    void finished(int exitCode);
+
+private:
+    void finishQuit();
+    bool claimServiceName();
+
+    const Options options_;
+    Backends backends_;
+    QDBusConnection bus_;
+    std::unique_ptr<DeviceStore> store_;
+    std::unique_ptr<VirtualPads> virtualPads_;
+    std::unique_ptr<VirtualPadService> service_;
+    bool launched_ = false;
+    bool quitting_ = false;
+    bool ownsName_ = false;
+};
