@@ -1,7 +1,11 @@
 #pragma once
 
+#include "core/Log.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
 
 // Runs the event loop until `condition` holds; false after 10 s. Benchmarks that drive a pad
 // through the main thread wait on it rather than sleeping.
@@ -16,4 +20,19 @@ bool pump(Condition condition) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
     return true;
+}
+
+// main() of a benchmark program: the registered benchmarks run inside a Qt application of type
+// `App`. Log lines are part of the measured cost but not of the report, so they are dropped.
+template <typename App>
+int runBenchmarks(int argc, char** argv) {
+    App app(argc, argv);
+    setLogSink([](const QString&) {});
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }

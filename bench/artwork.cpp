@@ -7,6 +7,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -84,9 +86,5 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QGuiApplication>(argc, argv);
 }

@@ -131,14 +131,5 @@ BENCHMARK(BM_DisplayPadUnchangedFrame)->Unit(benchmark::kMicrosecond)->UseRealTi
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    // The session's log lines are part of its cost, but not of the report.
-    setLogSink([](const QString&) {});
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks<QCoreApplication>(argc, argv);
 }
