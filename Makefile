@@ -33,7 +33,7 @@ bench: build
 # Sanitizer builds live in their own folders; TESTS picks the ctest label (test folder) to run.
 tsan: deps
 	$(MAKE) BUILD=build-tsan BUILD_TYPE=RelWithDebInfo CMAKE_ARGS=-DQUORVEL_SANITIZE=thread build
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --test-dir build-tsan --output-on-failure -j $(JOBS) $(if $(TESTS),-L "$(TESTS)")
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j $(JOBS) $(if $(TESTS),-L "$(TESTS)")
 
 asan: deps
 	$(MAKE) BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEL_SANITIZE=address build
