@@ -26,7 +26,7 @@ InputTestBed::InputTestBed() : services_(std::make_shared<PlatformServices>()) {
 ModelEnvironment InputTestBed::environment() const {
     ModelEnvironment environment;
     environment.settingsRoot = root_.path();
-    environment.timing = quickTiming();
+    environment.timing = quickSessionTiming();
     environment.services = services_;
     return environment;
 }
@@ -69,14 +69,4 @@ SavedConfiguration keystrokeScenes(DeviceKind kind, int sceneCount) {
     }
     configuration.activeSceneID = configuration.scenes.first().id;
     return configuration;
-}
-
-SessionTiming quickTiming() {
-    SessionTiming timing;
-    timing.activationTimeout = std::chrono::milliseconds(40);
-    timing.retryPause = std::chrono::milliseconds(2);
-    timing.settlePause = std::chrono::milliseconds(2);
-    timing.backgroundSettle = std::chrono::milliseconds(2);
-    timing.borderRepairDelay = std::chrono::milliseconds(20);
-    return timing;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/PadReports.h"
+#include "support/QuickTiming.h"
 
 #include "RecordingInputPoster.h"
 
@@ -46,6 +47,3 @@ private:
 // The kind's default scene with every control bound to a keystroke whose key code equals the
 // control number, so the posted codes show which controls ran.
 SavedConfiguration keystrokeScenes(DeviceKind kind, int sceneCount = 1);
-
-// Session waits short enough for tests, the border repair included.
-SessionTiming quickTiming();

@@ -176,7 +176,7 @@ TEST(Model, ManualBrightnessIsClampedEndsFollowingAndIsSaved) {
 TEST(Model, BrightnessOperationsRefuseWhileDisconnected) {
     PipelineHarness harness;
     Model model(QStringLiteral("mountain-1"), DeviceKind::mountain, QStringLiteral("Pad"),
-                ModelEnvironment{harness.root(), nullptr, nullptr, fastTiming(), nullptr});
+                ModelEnvironment{harness.root(), nullptr, nullptr, quickSessionTiming(), nullptr});
     model.changePadBrightness(10);
     EXPECT_EQ(model.message(),
               QStringLiteral("Connect the device to change its display brightness"));
@@ -244,7 +244,7 @@ TEST(Model, SessionFailureAfterReadyShowsTheMessageWithoutRecovery) {
 TEST(Model, QuitFrameIsBlankKeysOverTheBackground) {
     PipelineHarness harness;
     Model model(QStringLiteral("msdTwo-1"), DeviceKind::msdTwo, QStringLiteral("Pad"),
-                ModelEnvironment{harness.root(), nullptr, nullptr, fastTiming(), nullptr});
+                ModelEnvironment{harness.root(), nullptr, nullptr, quickSessionTiming(), nullptr});
     const DisplayFrame blank = model.shutdownFrame();
     ASSERT_EQ(blank.images.size(), 6);
     EXPECT_EQ(blank.background, QByteArray(MSDArtwork::backgroundByteCount, '\0'));

@@ -20,23 +20,13 @@ double FakeMacBrightness::level() {
     return *level_;
 }
 
-SessionTiming fastTiming() {
-    SessionTiming timing;
-    timing.activationTimeout = std::chrono::milliseconds(40);
-    timing.imageTimeout = std::chrono::milliseconds(1000);
-    timing.retryPause = std::chrono::milliseconds(2);
-    timing.settlePause = std::chrono::milliseconds(2);
-    timing.backgroundSettle = std::chrono::milliseconds(2);
-    return timing;
-}
-
 PipelineHarness::PipelineHarness() {
     auto manager = std::make_unique<SimulatedHidManager>();
     hid_ = manager.get();
     ModelEnvironment environment;
     environment.settingsRoot = root_.path();
     environment.padUsb = hid_->usb();
-    environment.timing = fastTiming();
+    environment.timing = quickSessionTiming();
     auto services = std::make_shared<PlatformServices>();
     services->displayBrightness = mac_;
     environment.services = services;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/QuickTiming.h"
+
 #include "actions/DisplayBrightness.h"
 #include "config/SavedConfiguration.h"
 #include "device/virtual/SimulatedHidManager.h"
@@ -67,9 +69,6 @@ private:
     std::unique_ptr<DeviceStore> store_;
     bool started_ = false;
 };
-
-// The timing the sessions run with in these tests: failure paths in milliseconds.
-SessionTiming fastTiming();
 
 // Colours equal within `tolerance` per channel (JPEG and RGB565 are lossy).
 bool near(const QColor& actual, const QColor& expected, int tolerance = 3);
