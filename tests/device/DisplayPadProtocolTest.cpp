@@ -82,7 +82,7 @@ TEST(DisplayPadProtocol, KeyStateReportWithNoBitsIsEmptySetNotNothing) {
 }
 
 TEST(DisplayPadProtocol, OtherReportsAreNotKeyStates) {
-    EXPECT_FALSE(DisplayPadProtocol::pressedKeys(keyStateReport(0xFF, 0xFF, 47)));
+    EXPECT_FALSE(DisplayPadProtocol::pressedKeys(keyStateReport(0xFF, 0xFF).left(47)));
     QByteArray reply = keyStateReport(0xFF, 0xFF);
     reply[0] = 0x02;
     EXPECT_FALSE(DisplayPadProtocol::pressedKeys(reply));
