@@ -1,6 +1,7 @@
 #include "model/Model.h"
 
 #include "actions/ActionCatalog.h"
+#include "actions/InputPoster.h"
 #include "device/LCDSession.h"
 #include "model/ShortcutRecorder.h"
 
@@ -9,15 +10,12 @@
 namespace {
 
 constexpr uint16_t escapeKeyCode = 53;
-constexpr uint64_t recordedModifierMask = 0x1E0000;
-constexpr uint64_t shiftFlag = 0x20000;
-constexpr uint64_t controlFlag = 0x40000;
-constexpr uint64_t optionFlag = 0x80000;
-constexpr uint64_t commandFlag = 0x100000;
-
-// MSD-TWO screen buttons are the controls 1...6; dials and round buttons have no border.
-constexpr int firstScreenButton = 1;
-constexpr int lastScreenButton = 6;
+constexpr uint64_t shiftFlag = SyntheticKeyEvent::shiftFlag;
+constexpr uint64_t controlFlag = SyntheticKeyEvent::controlFlag;
+constexpr uint64_t optionFlag = SyntheticKeyEvent::optionFlag;
+constexpr uint64_t commandFlag = SyntheticKeyEvent::commandFlag;
+// Only the four modifiers are stored (0x1E0000); other bits of the event's flags are dropped.
+constexpr uint64_t recordedModifierMask = shiftFlag | controlFlag | optionFlag | commandFlag;
 
 }  // namespace
 
@@ -42,7 +40,8 @@ void Model::handle(int code) {
     setMessage(binding.name + QStringLiteral(" \u2192 ") + binding.action);
     execute(binding);
 
-    if (kind_ == DeviceKind::msdTwo && code >= firstScreenButton && code <= lastScreenButton) {
+    // Screen buttons are the controls 1...keyCount; dials and round buttons have no border.
+    if (kind_ == DeviceKind::msdTwo && code >= 1 && code <= kind_.keyCount()) {
         // The pad draws its own press highlight over the button and leaves a ragged border;
         // sending the image again shortly after the press clears it.
         if (auto session = std::dynamic_pointer_cast<LCDSession>(display_)) {

@@ -1,5 +1,6 @@
 #include "model/ShortcutRecorder.h"
 
+#include "actions/InputPoster.h"
 #include "model/ShortcutKeyCodes.h"
 
 #include <QCoreApplication>
@@ -34,16 +35,16 @@ uint64_t modifierFlags(Qt::KeyboardModifiers modifiers) {
     // On Linux Qt's Meta is the Super ("Windows") key, which stands in for command.
     uint64_t flags = 0;
     if (modifiers & Qt::ShiftModifier) {
-        flags |= 0x20000;
+        flags |= SyntheticKeyEvent::shiftFlag;
     }
     if (modifiers & Qt::ControlModifier) {
-        flags |= 0x40000;
+        flags |= SyntheticKeyEvent::controlFlag;
     }
     if (modifiers & Qt::AltModifier) {
-        flags |= 0x80000;
+        flags |= SyntheticKeyEvent::optionFlag;
     }
     if (modifiers & Qt::MetaModifier) {
-        flags |= 0x100000;
+        flags |= SyntheticKeyEvent::commandFlag;
     }
     return flags;
 }
