@@ -67,7 +67,10 @@ void SerialQueue::State::run() {
         if (delayed.empty()) {
             wake.wait(lock);
         } else {
-            wake.wait_until(lock, delayed.begin()->first.first);
+            // A copy: `shutdown` may drop the delayed tasks (and this key with them) while we
+            // wait, and the wait reads its deadline again when it wakes.
+            const auto deadline = delayed.begin()->first.first;
+            wake.wait_until(lock, deadline);
         }
     }
 }

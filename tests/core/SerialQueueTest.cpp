@@ -133,6 +133,19 @@ TEST(SerialQueue, ShutdownRunsQueuedTasksAndDropsDelayedOnes) {
     queue.reset();  // a second shutdown through the destructor is harmless
 }
 
+// The worker sleeps until the earliest delayed task is due; shutdown drops that task under it.
+// Run under AddressSanitizer this catches a wait that still reads the dropped task's deadline.
+TEST(SerialQueue, ShutdownWhileTheWorkerWaitsForADelayedTask) {
+    for (int round = 0; round < 50; ++round) {
+        SerialQueue queue("test.shutdown-wait");
+        std::atomic<bool> ran{false};
+        queue.asyncAfter(1h, [&] { ran = true; });
+        queue.sync([] {});  // the worker goes back to waiting for the delayed task
+        queue.shutdown();
+        EXPECT_FALSE(ran);
+    }
+}
+
 TEST(SerialQueue, CanBeDestroyedFromItsOwnTask) {
     auto owner = std::make_shared<std::unique_ptr<SerialQueue>>(
         std::make_unique<SerialQueue>("test.selfdestroy"));
