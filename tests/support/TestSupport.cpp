@@ -5,7 +5,13 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QThread>
+
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
     QElapsedTimer timer;
@@ -55,4 +61,15 @@ QString actionErrorOf(const std::function<void()>& call) {
         return error.message();
     }
     return QStringLiteral("(no error)");
+}
+
+void endWithTest(QProcess& process) {
+    const pid_t parent = getpid();
+    process.setChildProcessModifier([parent] {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The parent may already have gone between fork and prctl.
+        if (getppid() != parent) {
+            _exit(1);
+        }
+    });
 }

@@ -10,6 +10,8 @@
 #include <optional>
 #include <ostream>
 
+class QProcess;
+
 // Readable gtest output for Qt values.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -44,3 +46,8 @@ QString actionErrorOf(const std::function<void()>& call);
 
 // Bytes from a string of hexadecimal pairs such as "11 80 00 00 01" (spaces ignored).
 QByteArray hexBytes(const char* text);
+
+// Makes a server or helper that `process` starts end with the test process however the test
+// ends (a sanitizer halt or a crash included): the kernel kills the child when its parent dies.
+// Call before `start`.
+void endWithTest(QProcess& process);

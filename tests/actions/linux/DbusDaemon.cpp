@@ -29,6 +29,7 @@ DbusDaemon::DbusDaemon() {
             .arg(folder_.path())
             .toUtf8());
     config.close();
+    endWithTest(process_);
     process_.start("dbus-daemon",
                    {"--config-file=" + config.fileName(), "--nofork", "--print-address=1"});
     if (!process_.waitForStarted()) {

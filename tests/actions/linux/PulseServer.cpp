@@ -32,6 +32,7 @@ PulseServer::PulseServer(bool withSink) {
     arguments << "-L"
               << QString("module-native-protocol-unix socket=%1 auth-anonymous=1")
                      .arg(folder_.filePath("native"));
+    endWithTest(process_);
     process_.start("pulseaudio", arguments);
     if (!process_.waitForStarted()) {
         return;

@@ -17,6 +17,8 @@ public:
     QString address() const;
     // Runs pactl against this server; returns its standard output (empty on failure).
     QString pactl(const QStringList& arguments) const;
+    // The server's process id (0 when it did not start).
+    qint64 processId() const { return process_.processId(); }
     // The log the server wrote, for failure messages.
     QString log() const;
 

@@ -1,0 +1,60 @@
+#include "PulseServer.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+namespace {
+// Whether `pid` still runs (a zombie waiting for init to reap it counts as gone).
+bool running(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray fields = stat.readAll();
+    const qsizetype end = fields.lastIndexOf(')');
+    return end >= 0 && fields.mid(end + 2, 1) != "Z";
+}
+}  // namespace
+
+// Run only as the child of the test below: starts a server, tells its pid, then dies abruptly,
+// as a test does when a sanitizer halts it.
+TEST(ServerLifetime, DISABLED_StartServerThenAbort) {
+    const QByteArray pidFile = qgetenv("QUORVEL_SERVER_PID_FILE");
+    ASSERT_FALSE(pidFile.isEmpty());
+    PulseServer server(false);
+    ASSERT_TRUE(server.isRunning()) << server.log().toStdString();
+    QFile file(QString::fromLocal8Bit(pidFile));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::number(server.processId()));
+    file.close();
+    std::abort();
+}
+
+TEST(ServerLifetime, ServersEndWhenTheTestAborts) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString pidFile = folder.filePath("pid");
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QUORVEL_SERVER_PID_FILE", pidFile);
+    child.setProcessEnvironment(environment);
+    endWithTest(child);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_also_run_disabled_tests",
+                 "--gtest_filter=ServerLifetime.DISABLED_StartServerThenAbort"});
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+
+    QFile file(pidFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << child.readAll().toStdString();
+    const qint64 pid = file.readAll().toLongLong();
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(waitUntil([&] { return !running(pid); })) << "pulseaudio " << pid << " outlived";
+}
