@@ -1,7 +1,4 @@
 # The libusb backend is tested against a fake sysfs and usbfs (umockdev): the executable links
 # libumockdev, answers the usbfs requests itself and runs under umockdev's preload library, also
 # for test discovery.
-pkg_check_modules(UMOCKDEV REQUIRED IMPORTED_TARGET umockdev-1.0)
-find_program(UMOCKDEV_WRAPPER umockdev-wrapper REQUIRED)
-target_link_libraries(${target} PRIVATE PkgConfig::UMOCKDEV)
-set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${UMOCKDEV_WRAPPER})
+quorvel_run_under_umockdev(${target})
