@@ -33,11 +33,17 @@ bench: build
 # Sanitizer builds live in their own folders; TESTS picks the ctest label (test folder) to run.
 tsan: deps
 	$(MAKE) BUILD=build-tsan BUILD_TYPE=RelWithDebInfo CMAKE_ARGS=-DQUORVEL_SANITIZE=thread build
-	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j $(JOBS) $(if $(TESTS),-L "$(TESTS)")
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) --timeout 600 $(if $(TESTS),-L "$(TESTS)")
 
+# Leaks are checked; tests/lsan.supp names the few allocations that system libraries keep for
+# the life of the process.
 asan: deps
 	$(MAKE) BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEL_SANITIZE=address build
-	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j $(JOBS) $(if $(TESTS),-L "$(TESTS)")
+	ASAN_OPTIONS="detect_leaks=1 abort_on_error=1 strict_string_checks=1 detect_stack_use_after_return=1" \
+	  LSAN_OPTIONS="suppressions=$(CURDIR)/tests/lsan.supp print_suppressions=0" \
+	  UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 600 $(if $(TESTS),-L "$(TESTS)")
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
