@@ -49,18 +49,25 @@ clean:
 # TESTS), then gcovr's line, function and branch figures for src/ and an HTML report. Counters of
 # an earlier run are deleted first so that the figures describe this run alone. Branches the
 # compiler adds for exception unwinding are left out: no test can take them and they would bury
-# the branches of our own conditions.
+# the branches of our own conditions. A failing test still gets its figures (the target fails
+# afterwards), since a rerun of the whole instrumented suite is slow.
 .PHONY: coverage clean-coverage
 coverage: deps
 	$(MAKE) BUILD=build-coverage BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEL_COVERAGE=ON build
 	find build-coverage -name '*.gcda' -delete
-	ctest --test-dir build-coverage --output-on-failure -j $(JOBS) --timeout 600 $(if $(TESTS),-L "$(TESTS)")
 	mkdir -p build-coverage/coverage
+	status=0; \
+	ctest --test-dir build-coverage --output-on-failure -j $(JOBS) --timeout 600 \
+	  $(if $(TESTS),-L "$(TESTS)") || status=$$?; \
 	gcovr --root . --filter src/ --object-directory build-coverage \
 	  --exclude-throw-branches --exclude-unreachable-branches -j $(JOBS) \
 	  --html-details build-coverage/coverage/index.html --html-title 'Quorvel Zodovuvur coverage' \
-	  --print-summary build-coverage
-	@echo "coverage: HTML report in build-coverage/coverage/index.html"
+	  --print-summary build-coverage || exit $$?; \
+	echo "coverage: HTML report in build-coverage/coverage/index.html"; \
+	if [ $$status -ne 0 ]; then \
+	  echo "coverage: tests failed; the figures lack what those tests did not reach" >&2; \
+	fi; \
+	exit $$status
 
 clean: clean-coverage
 clean-coverage:
