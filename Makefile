@@ -50,3 +50,31 @@ format:
 
 clean:
 	rm -rf $(BUILD) build-tsan build-asan
+
+# Coverage: an instrumented Debug build in its own folder, the whole suite (or the ctest label in
+# TESTS), then gcovr's line, function and branch figures for src/ and an HTML report. Counters of
+# an earlier run are deleted first so that the figures describe this run alone. Branches the
+# compiler adds for exception unwinding are left out: no test can take them and they would bury
+# the branches of our own conditions. A failing test still gets its figures (the target fails
+# afterwards), since a rerun of the whole instrumented suite is slow.
+.PHONY: coverage clean-coverage
+coverage: deps
+	$(MAKE) BUILD=build-coverage BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEL_COVERAGE=ON build
+	find build-coverage -name '*.gcda' -delete
+	mkdir -p build-coverage/coverage
+	status=0; \
+	ctest --test-dir build-coverage --output-on-failure -j $(JOBS) --timeout 600 \
+	  $(if $(TESTS),-L "$(TESTS)") || status=$$?; \
+	gcovr --root . --filter src/ --object-directory build-coverage \
+	  --exclude-throw-branches --exclude-unreachable-branches -j $(JOBS) \
+	  --html-details build-coverage/coverage/index.html --html-title 'Quorvel Zodovuvur coverage' \
+	  --print-summary build-coverage || exit $$?; \
+	echo "coverage: HTML report in build-coverage/coverage/index.html"; \
+	if [ $$status -ne 0 ]; then \
+	  echo "coverage: tests failed; the figures lack what those tests did not reach" >&2; \
+	fi; \
+	exit $$status
+
+clean: clean-coverage
+clean-coverage:
+	rm -rf build-coverage
