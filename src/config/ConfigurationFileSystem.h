@@ -15,8 +15,9 @@ public:
 
     // Whether anything is at `path` (following symbolic links), a folder included.
     virtual bool exists(const QString& path) const;
-    // The whole content of the regular file at `path`. Folders, pipes, sockets and devices are
-    // refused without being opened, since opening a pipe would block for ever.
+    // The whole content of the regular file at `path`, read into a buffer of the file's size.
+    // Folders, pipes, sockets and devices are refused without being opened, since opening a
+    // pipe would block for ever.
     virtual QByteArray read(const QString& path) const;
     // Copies the regular file `from` to the new file `to`; fails if `to` exists. Never changes
     // `from`.

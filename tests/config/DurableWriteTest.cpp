@@ -7,9 +7,15 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 TEST(DurableWrite, ReplacesTheWholeFile) {
     QTemporaryDir dir;
@@ -67,4 +73,32 @@ TEST(ConfigurationFileSystem, OversizedFileIsRefusedNotReadIntoMemory) {
         EXPECT_EQ(error.message(), QStringLiteral("The file “bindings.json” couldn’t be read "
                                                   "because it is too large (67108865 bytes)."));
     }
+}
+
+TEST(ConfigurationFileSystem, SmallFileIsReadIntoABufferOfItsSize) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bindings.json"));
+    writeBytes(path, QByteArray(2048, 'x'));
+    // A child process with far less address space left than the size limit: a read that
+    // reserved the limit fails there.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        statm.open(QIODevice::ReadOnly);
+        const rlim_t used = statm.readAll().split(' ').value(0).toULongLong() *
+                            static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+        const rlimit limit{used + 16 * 1024 * 1024, used + 16 * 1024 * 1024};
+        bool read = false;
+        if (::setrlimit(RLIMIT_AS, &limit) == 0) {
+            try {
+                read = ConfigurationFileSystem().read(path).size() == 2048;
+            } catch (...) {
+            }
+        }
+        ::_exit(read ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
