@@ -45,17 +45,42 @@ TEST(DurableWrite, FailureNamesTheFileAndLeavesNoTemporaryFile) {
                  ActionError);
 }
 
-TEST(DurableWrite, LeftoversOfTheFileAloneAreSweptAway) {
+TEST(DurableWrite, OnlyLeftoversOfOurOwnWritesAreSweptAway) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bindings.json"));
     writeBytes(path, "{}");
-    writeBytes(dir.filePath(QStringLiteral(".bindings.json.a1B2c3")), "half");
-    writeBytes(dir.filePath(QStringLiteral(".appearance.json.a1B2c3")), "other file's");
-    writeBytes(dir.filePath(QStringLiteral(".bindings.json.notes")), "not ours");
+    writeBytes(dir.filePath(QStringLiteral(".bindings.json.quorvel-save-a1B2c3")), "half");
+    const QStringList kept = {QStringLiteral(".appearance.json.quorvel-save-a1B2c3"),
+                              QStringLiteral(".bindings.json.backup"),
+                              QStringLiteral(".bindings.json.quorvel-save-a1B2c3.old"),
+                              QStringLiteral(".bindings.json.quorvel-save-notes"),
+                              QStringLiteral("bindings.json")};
+    for (const QString& name : kept) {
+        writeBytes(dir.filePath(name), "the user's");
+    }
     removeLeftoverTemporaryFiles(path);
-    EXPECT_EQ(folderEntries(dir.path()), (QStringList{QStringLiteral(".appearance.json.a1B2c3"),
-                                                      QStringLiteral(".bindings.json.notes"),
-                                                      QStringLiteral("bindings.json")}));
+    EXPECT_EQ(folderEntries(dir.path()), kept);
+}
+
+TEST(DurableWrite, SymbolicLinkIsWrittenThroughAndStaysALink) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("dotfiles")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("device")));
+    writeBytes(dir.filePath(QStringLiteral("dotfiles/bindings.json")), "old");
+    // A relative link to a file, and one to a file that does not exist yet.
+    const std::pair<const char*, const char*> links[] = {
+        {"device/bindings.json", "../dotfiles/bindings.json"},
+        {"device/appearance.json", "../dotfiles/appearance.json"}};
+    for (const auto& [link, target] : links) {
+        SCOPED_TRACE(link);
+        const QString linkPath = dir.filePath(QString::fromLatin1(link));
+        ASSERT_TRUE(QFile::link(QString::fromLatin1(target), linkPath));
+        writeFileDurably(linkPath, "new");
+        EXPECT_TRUE(QFileInfo(linkPath).isSymLink());
+        EXPECT_EQ(readBytes(linkPath), QByteArray("new"));
+    }
+    EXPECT_EQ(folderEntries(dir.filePath(QStringLiteral("dotfiles"))),
+              (QStringList{QStringLiteral("appearance.json"), QStringLiteral("bindings.json")}));
 }
 
 TEST(ConfigurationFileSystem, OversizedFileIsRefusedNotReadIntoMemory) {
