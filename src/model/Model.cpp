@@ -4,6 +4,7 @@
 #include "actions/MediaPlayback.h"
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
+#include "core/Log.h"
 #include "scripting/ScriptingRegistry.h"
 
 #include <QDir>
@@ -41,6 +42,10 @@ Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environ
     deviceName_ = state.appearance.deviceName;
     displayBrightness_ = state.appearance.displayBrightness;
     padFollowMac_ = state.appearance.padFollowMac;
+    for (const ConfigurationRecovery& recovery : configuration_.configurationRecoveries()) {
+        logRecovery(recovery);
+    }
+    logUnknownActions();
 
     if (state.saveDue) {
         save();
@@ -74,7 +79,13 @@ void Model::assign(T& field, T value, void (Model::*signal)()) {
 }
 
 void Model::setMessage(const QString& text) {
+    if (text == message_) {
+        return;
+    }
     assign(message_, text, &Model::messageChanged);
+    if (!text.isEmpty()) {
+        logLine("%s: %s", qUtf8Printable(deviceName_), qUtf8Printable(text));
+    }
 }
 
 void Model::setScenes(QList<QuorvelScene> scenes) {

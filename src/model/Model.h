@@ -49,6 +49,9 @@ class QTimer;
 // value really changed. The observable fields are `connected`, `message`, `recording`,
 // `scenes`, `activeSceneID`, `displayBrightness`, `padFollowMac` and `deviceName`.
 //
+// Log: every new status line goes to the log too, after the device's name, since without a
+// window nobody sees it otherwise; so do set-aside files and bindings whose action is unknown.
+//
 // Failures: operations that can fail for a reason the user must see throw ActionError; save()
 // reports through `message` and its result. Nothing here throws anything else, except that
 // shutdownFrame() passes on the ImageLoadError of an unreadable background.
@@ -334,6 +337,11 @@ private:
     QString actionArtworkKey(const Binding& binding) const;
     // The play/pause key's icon follows the playing state, which no cache key can see.
     void playbackChanged();
+
+    // Log lines about the device's files (ModelFiles.cpp).
+    void logRecovery(const ConfigurationRecovery& recovery) const;
+    // One line per binding whose stored action name resolves to no action.
+    void logUnknownActions() const;
 
     const QString id_;
     const DeviceKind kind_;
