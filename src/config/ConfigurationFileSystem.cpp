@@ -106,3 +106,7 @@ void ConfigurationFileSystem::makeFolder(const QString& path) const {
 void ConfigurationFileSystem::writeAtomically(const QString& path, const QByteArray& bytes) const {
     writeFileDurably(path, bytes);
 }
+
+std::optional<FileVersion> ConfigurationFileSystem::version(const QString& path) const {
+    return fileVersion(path);
+}

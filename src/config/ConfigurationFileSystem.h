@@ -1,7 +1,11 @@
 #pragma once
 
+#include "config/DurableWrite.h"
+
 #include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // The file operations that loading, backing up and saving configuration files need. The base
 // class does them on the real file system; a subclass can make chosen operations fail to show
@@ -27,6 +31,8 @@ public:
     // Replaces the file at `path` with `bytes` so that a reader, or the next start after a
     // crash or power loss, sees either the old or the new content in full.
     virtual void writeAtomically(const QString& path, const QByteArray& bytes) const;
+    // Which version of the file is at `path` (following links); none when there is no file.
+    virtual std::optional<FileVersion> version(const QString& path) const;
 
     // Files larger than this are not read: no configuration comes near it, and reading a huge
     // file into memory would only end in a crash.

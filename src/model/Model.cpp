@@ -8,6 +8,7 @@
 #include "scripting/ScriptingRegistry.h"
 
 #include <QDir>
+#include <QFileSystemWatcher>
 #include <QTimer>
 
 #include <utility>
@@ -50,6 +51,7 @@ Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environ
     if (state.saveDue) {
         save();
     }
+    watchFiles();
 
     adaptiveTimer_ = std::make_unique<QTimer>();
     adaptiveTimer_->setInterval(brightnessFollowInterval);
@@ -117,7 +119,9 @@ void Model::setPadFollowMac(bool follow) {
 }
 
 void Model::saveAppearance() {
+    takeExternalChanges();
     configuration_.saveAppearance(appearance());
+    watchFiles();
 }
 
 void Model::setShuttingDown() {
@@ -159,11 +163,13 @@ DeviceAppearance Model::appearance() const {
 }
 
 bool Model::save() {
+    takeExternalChanges();
     ScriptingRegistry::shared().normalizeNames(*this);
     Q_EMIT siteIconScheduleRequested();
 
     const DeviceSaveResult result =
         configuration_.save(SavedConfiguration{scenes_, activeSceneID_}, appearance());
+    watchFiles();
     if (result.status == DeviceSaveResult::Status::failed) {
         setMessage(result.message);
         return false;

@@ -168,3 +168,15 @@ void removeLeftoverTemporaryFiles(const QString& path) {
         }
     }
 }
+
+std::optional<FileVersion> fileVersion(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    constexpr int64_t nanoseconds = 1000000000;
+    return FileVersion{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                       static_cast<int64_t>(info.st_size),
+                       info.st_mtim.tv_sec * nanoseconds + info.st_mtim.tv_nsec,
+                       info.st_ctim.tv_sec * nanoseconds + info.st_ctim.tv_nsec};
+}
