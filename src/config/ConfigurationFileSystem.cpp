@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr qint64 growthStep = 64 * 1024;
+
 QString named(const QString& path) {
     return QFileInfo(path).fileName();
 }
@@ -50,7 +52,17 @@ QByteArray ConfigurationFileSystem::read(const QString& path) const {
                 .arg(named(path))
                 .arg(file.size()));
     }
-    QByteArray bytes = file.read(maximumFileSize + 1);
+    // Sized by the file as it is now, one byte more to notice one that is still growing; such a
+    // file is read on in steps, never past the limit.
+    const qint64 size = file.size();
+    QByteArray bytes = file.read(size + 1);
+    while (bytes.size() > size && bytes.size() <= maximumFileSize) {
+        const QByteArray more = file.read(growthStep);
+        if (more.isEmpty()) {
+            break;
+        }
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         throw ActionError::failed(QStringLiteral("The file “%1” couldn’t be read: %2")
                                       .arg(named(path), file.errorString()));
@@ -93,4 +105,8 @@ void ConfigurationFileSystem::makeFolder(const QString& path) const {
 
 void ConfigurationFileSystem::writeAtomically(const QString& path, const QByteArray& bytes) const {
     writeFileDurably(path, bytes);
+}
+
+std::optional<FileVersion> ConfigurationFileSystem::version(const QString& path) const {
+    return fileVersion(path);
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "config/DurableWrite.h"
+
 #include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // The file operations that loading, backing up and saving configuration files need. The base
 // class does them on the real file system; a subclass can make chosen operations fail to show
@@ -15,8 +19,9 @@ public:
 
     // Whether anything is at `path` (following symbolic links), a folder included.
     virtual bool exists(const QString& path) const;
-    // The whole content of the regular file at `path`. Folders, pipes, sockets and devices are
-    // refused without being opened, since opening a pipe would block for ever.
+    // The whole content of the regular file at `path`, read into a buffer of the file's size.
+    // Folders, pipes, sockets and devices are refused without being opened, since opening a
+    // pipe would block for ever.
     virtual QByteArray read(const QString& path) const;
     // Copies the regular file `from` to the new file `to`; fails if `to` exists. Never changes
     // `from`.
@@ -26,6 +31,8 @@ public:
     // Replaces the file at `path` with `bytes` so that a reader, or the next start after a
     // crash or power loss, sees either the old or the new content in full.
     virtual void writeAtomically(const QString& path, const QByteArray& bytes) const;
+    // Which version of the file is at `path` (following links); none when there is no file.
+    virtual std::optional<FileVersion> version(const QString& path) const;
 
     // Files larger than this are not read: no configuration comes near it, and reading a huge
     // file into memory would only end in a crash.

@@ -9,17 +9,29 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 using nlohmann::json;
 using nlohmann::ordered_json;
 
 namespace {
 
-// Beyond 2^53 a double no longer holds every integer, so "exactly integral" means nothing
-// there: -9223372036854775809 arrives from the parser as the double -2^63 and would otherwise
-// read as a valid, different number. Integers written without a fraction never become doubles
-// unless they are outside 64 bits, so no valid value is lost by this bound.
-constexpr double largestExactInteger = 9007199254740992.0;
+// From 2^53 on a double no longer holds every integer: 9007199254740993.0 arrives from the
+// parser as 9007199254740992, and -9223372036854775809 as -2^63, each a valid but different
+// number. Integers written without a fraction never become doubles unless they are outside 64
+// bits, so no value that can be read exactly is lost by this bound.
+constexpr double firstInexactInteger = 9007199254740992.0;
+
+// A number the parser cannot hold (1e400 overflows a double), by where it stands and as it was
+// written. The document is parsed again with the largest double of the same sign in its place,
+// so that each reader judges it against its own field (an unknown key is still ignored) and
+// its message quotes the number as written.
+struct UnreadableNumber {
+    QString path;
+    QString text;
+};
+using UnreadableNumbers = std::vector<UnreadableNumber>;
 
 // Where a value sits in the document, for error messages. Built on the stack as the reader
 // descends and turned into text only when something is wrong: formatting a key path for every
@@ -29,9 +41,15 @@ struct Path {
     const char* key = nullptr;
     qsizetype index = -1;
     const QString* prefix = nullptr;
+    // Set on the root only.
+    const UnreadableNumbers* unreadable = nullptr;
 
-    Path child(const char* name) const { return Path{this, name, -1, nullptr}; }
-    Path element(qsizetype position) const { return Path{this, nullptr, position, nullptr}; }
+    Path child(const char* name) const { return Path{this, name, -1, nullptr, nullptr}; }
+    Path element(qsizetype position) const {
+        return Path{this, nullptr, position, nullptr, nullptr};
+    }
+
+    const Path& root() const { return parent ? parent->root() : *this; }
 
     QString text() const {
         QString result = parent ? parent->text() : (prefix ? *prefix : QString());
@@ -39,7 +57,7 @@ struct Path {
             if (!result.isEmpty()) {
                 result += QLatin1Char('.');
             }
-            result += QString::fromLatin1(key);
+            result += QString::fromUtf8(key);
         }
         if (index >= 0) {
             result += QStringLiteral("[%1]").arg(index);
@@ -48,7 +66,17 @@ struct Path {
     }
 };
 
-QString shown(const json& value) {
+// The value at `path` as the message shows it: as written when the parser could not hold it.
+QString shown(const json& value, const Path& path) {
+    if (const UnreadableNumbers* unreadable = path.root().unreadable;
+        unreadable && value.is_number_float()) {
+        const QString where = path.text();
+        for (const UnreadableNumber& number : *unreadable) {
+            if (number.path == where) {
+                return number.text;
+            }
+        }
+    }
     QString text =
         QString::fromStdString(value.dump(-1, ' ', false, json::error_handler_t::replace));
     if (text.size() > 60) {
@@ -105,43 +133,59 @@ QString readString(const json& value, const Path& path) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A float is taken only when it is exactly a whole number within ±2^53; the caller checks
-// the field's own range.
-double integralFloat(const json& value, const Path& path, const char* range) {
+[[noreturn]] void outOfRange(const Path& path, const char* range, const json& value) {
+    fail(path, QStringLiteral("must be an integer %1, not %2")
+                   .arg(QString::fromLatin1(range), shown(value, path)));
+}
+
+// An integer field's bounds: `lowest` is allowed, `beyond` is the first value that is not.
+struct IntegerRange {
+    double lowest;
+    double beyond;
+    const char* text;
+};
+
+constexpr IntegerRange signedRange{-9223372036854775808.0, 9223372036854775808.0,
+                                   "that fits in 64 signed bits"};
+
+// A number written with a fraction part or an exponent, for an integer field: taken only when
+// it is a whole number within the field's range that the double holds exactly.
+double integralFloat(const json& value, const Path& path, const IntegerRange& range) {
     const double number = value.get<double>();
     if (!std::isfinite(number) || std::trunc(number) != number) {
-        fail(path, QStringLiteral("must be a whole number, not %1").arg(shown(value)));
+        fail(path, QStringLiteral("must be a whole number, not %1").arg(shown(value, path)));
     }
-    if (std::fabs(number) > largestExactInteger) {
-        fail(path, QStringLiteral("must be an integer %1, not %2")
-                       .arg(QString::fromLatin1(range), shown(value)));
+    if (number < range.lowest || number >= range.beyond) {
+        outOfRange(path, range.text, value);
+    }
+    if (std::fabs(number) >= firstInexactInteger) {
+        // The value shown would be the rounded one, not what the file says.
+        fail(path, QStringLiteral("must be an integer %1 written without a fraction part or "
+                                  "exponent: from 9007199254740992 on such a number cannot be "
+                                  "read exactly")
+                       .arg(QString::fromLatin1(range.text)));
     }
     return number;
 }
 
-[[noreturn]] void outOfRange(const Path& path, const char* range, const json& value) {
-    fail(path, QStringLiteral("must be an integer %1, not %2")
-                   .arg(QString::fromLatin1(range), shown(value)));
-}
-
 int64_t readSigned(const json& value, const Path& path) {
-    constexpr const char* range = "that fits in 64 signed bits";
     if (!value.is_number()) {
         wrongType(path, "an integer", value);
     }
     if (value.is_number_unsigned()) {
         const uint64_t number = value.get<uint64_t>();
         if (number > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
-            outOfRange(path, range, value);
+            outOfRange(path, signedRange.text, value);
         }
         return static_cast<int64_t>(number);
     }
     if (value.is_number_integer()) {
         return value.get<int64_t>();
     }
-    return static_cast<int64_t>(integralFloat(value, path, range));
+    return static_cast<int64_t>(integralFloat(value, path, signedRange));
 }
 
+// Unsigned fields run from 0 to `max`.
 uint64_t readUnsigned(const json& value, const Path& path, uint64_t max, const char* range) {
     if (!value.is_number()) {
         wrongType(path, "an integer", value);
@@ -156,11 +200,10 @@ uint64_t readUnsigned(const json& value, const Path& path, uint64_t max, const c
         }
         result = static_cast<uint64_t>(number);
     } else {
-        const double number = integralFloat(value, path, range);
-        if (number < 0) {
-            outOfRange(path, range, value);
-        }
-        result = static_cast<uint64_t>(number);
+        // max + 1 as a double; 2^64 - 1 already converts to exactly 2^64.
+        const double beyond = static_cast<double>(max) + 1.0;
+        result =
+            static_cast<uint64_t>(integralFloat(value, path, IntegerRange{0.0, beyond, range}));
     }
     if (result > max) {
         outOfRange(path, range, value);
@@ -243,6 +286,155 @@ QuorvelScene readScene(const json& value, const Path& where) {
     return scene;
 }
 
+// The library's messages begin with "[json.exception.parse_error.101] " and the like, which
+// means nothing to a user.
+QString libraryDetail(const json::exception& error) {
+    QString detail = QString::fromUtf8(error.what());
+    const qsizetype bracket = detail.indexOf(QLatin1String("] "));
+    if (detail.startsWith(QLatin1Char('[')) && bracket > 0) {
+        detail = detail.mid(bracket + 2);
+    }
+    return detail;
+}
+
+[[noreturn]] void invalidText(const json::exception& error) {
+    throw ActionError::failed(
+        QStringLiteral("the text is not valid JSON (%1)").arg(libraryDetail(error)));
+}
+
+// Walks a document with the parser's event interface, keeping only the key path, to find where
+// the parser gave up on a number that a double cannot hold.
+class NumberLocator final : public nlohmann::json_sax<json> {
+public:
+    bool found = false;
+    QString path;
+    // The number as written, and the offset just past it.
+    std::string text;
+    std::size_t end = 0;
+
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(number_integer_t) override { return value(); }
+    bool number_unsigned(number_unsigned_t) override { return value(); }
+    bool number_float(number_float_t, const string_t&) override { return value(); }
+    bool string(string_t&) override { return value(); }
+    bool binary(binary_t&) override { return value(); }
+    bool start_object(std::size_t) override {
+        frames_.push_back(Frame{false, 0, {}});
+        return true;
+    }
+    bool key(string_t& name) override {
+        frames_.back().key = name;
+        return true;
+    }
+    bool end_object() override {
+        frames_.pop_back();
+        return value();
+    }
+    bool start_array(std::size_t) override {
+        frames_.push_back(Frame{true, 0, {}});
+        return true;
+    }
+    bool end_array() override {
+        frames_.pop_back();
+        return value();
+    }
+    bool parse_error(std::size_t position, const std::string& token,
+                     const nlohmann::detail::exception& error) override {
+        // 406: a number overflowed; any other error is the caller's to describe.
+        if (error.id == 406) {
+            found = true;
+            path = currentPath();
+            text = token;
+            end = position;
+        }
+        return false;
+    }
+
+private:
+    struct Frame {
+        bool array;
+        qsizetype index;
+        std::string key;
+    };
+
+    bool value() {
+        if (!frames_.empty() && frames_.back().array) {
+            ++frames_.back().index;
+        }
+        return true;
+    }
+    // The same form as Path::text().
+    QString currentPath() const {
+        QString result;
+        for (const Frame& frame : frames_) {
+            if (frame.array) {
+                result += QStringLiteral("[%1]").arg(frame.index);
+                continue;
+            }
+            if (!result.isEmpty()) {
+                result += QLatin1Char('.');
+            }
+            result += QString::fromStdString(frame.key);
+        }
+        return result;
+    }
+
+    std::vector<Frame> frames_;
+};
+
+struct ParsedDocument {
+    json root;
+    UnreadableNumbers unreadable;
+};
+
+// Each number too large for a double costs two more passes over the text; a document with more
+// of them than this is refused outright.
+constexpr std::size_t maximumUnreadableNumbers = 16;
+
+ParsedDocument parseDocument(QByteArray bytes) {
+    ParsedDocument document;
+    for (;;) {
+        try {
+            document.root = json::parse(bytes.cbegin(), bytes.cend());
+            return document;
+        } catch (const json::parse_error& error) {
+            invalidText(error);
+        } catch (const json::exception& error) {
+            NumberLocator locator;
+            json::sax_parse(bytes.cbegin(), bytes.cend(), &locator);
+            const auto size = static_cast<qsizetype>(locator.text.size());
+            const qsizetype start = static_cast<qsizetype>(locator.end) - size;
+            if (!locator.found || start < 0 ||
+                bytes.mid(start, size) != QByteArray::fromStdString(locator.text)) {
+                invalidText(error);
+            }
+            const QString text = QString::fromStdString(locator.text);
+            if (document.unreadable.size() >= maximumUnreadableNumbers) {
+                throw ActionError::failed(QStringLiteral("\"%1\" holds %2, a number too large "
+                                                         "to be read")
+                                              .arg(locator.path, text));
+            }
+            document.unreadable.push_back(UnreadableNumber{locator.path, text});
+            bytes.replace(start, size,
+                          text.startsWith(QLatin1Char('-')) ? "-1.7976931348623157e308"
+                                                            : "1.7976931348623157e308");
+        }
+    }
+}
+
+// Runs a reader over a parsed document; whatever the library throws becomes an unreadable
+// document too, never an exception of the library's own.
+template <typename Read>
+auto readDocument(const Read& read) {
+    try {
+        return read();
+    } catch (const json::exception& error) {
+        throw ActionError::failed(
+            QStringLiteral("the document could not be read (%1)").arg(libraryDetail(error)));
+    }
+}
+
 }  // namespace
 
 ordered_json ConfigurationJson::toJson(const Binding& binding) {
@@ -301,20 +493,23 @@ QByteArray ConfigurationJson::encode(const SavedConfiguration& configuration) {
 }
 
 SavedConfiguration ConfigurationJson::decodeConfiguration(const QByteArray& bytes) {
-    const json root = parse(bytes);
-    const Path top;
-    requireObject(root, top);
-    SavedConfiguration configuration;
-    const json& scenes = readArray(root, top, "scenes");
-    const Path scenesPath = top.child("scenes");
-    configuration.scenes.reserve(static_cast<qsizetype>(scenes.size()));
-    for (size_t index = 0; index < scenes.size(); ++index) {
-        configuration.scenes.append(
-            readScene(scenes[index], scenesPath.element(static_cast<qsizetype>(index))));
-    }
-    configuration.activeSceneID =
-        readUuid(required(root, top, "activeSceneID"), top.child("activeSceneID"));
-    return configuration;
+    const ParsedDocument document = parseDocument(bytes);
+    return readDocument([&] {
+        const json& root = document.root;
+        const Path top{nullptr, nullptr, -1, nullptr, &document.unreadable};
+        requireObject(root, top);
+        SavedConfiguration configuration;
+        const json& scenes = readArray(root, top, "scenes");
+        const Path scenesPath = top.child("scenes");
+        configuration.scenes.reserve(static_cast<qsizetype>(scenes.size()));
+        for (size_t index = 0; index < scenes.size(); ++index) {
+            configuration.scenes.append(
+                readScene(scenes[index], scenesPath.element(static_cast<qsizetype>(index))));
+        }
+        configuration.activeSceneID =
+            readUuid(required(root, top, "activeSceneID"), top.child("activeSceneID"));
+        return configuration;
+    });
 }
 
 QByteArray ConfigurationJson::encode(const AppearanceMap& appearance) {
@@ -326,29 +521,21 @@ QByteArray ConfigurationJson::encode(const AppearanceMap& appearance) {
 }
 
 AppearanceMap ConfigurationJson::decodeAppearance(const QByteArray& bytes) {
-    const json root = parse(bytes);
-    requireObject(root, Path());
-    AppearanceMap map;
-    for (auto entry = root.cbegin(); entry != root.cend(); ++entry) {
-        map.insert(QString::fromStdString(entry.key()),
-                   readString(entry.value(), Path().child(entry.key().c_str())));
-    }
-    return map;
+    const ParsedDocument document = parseDocument(bytes);
+    return readDocument([&] {
+        const Path top{nullptr, nullptr, -1, nullptr, &document.unreadable};
+        requireObject(document.root, top);
+        AppearanceMap map;
+        for (auto entry = document.root.cbegin(); entry != document.root.cend(); ++entry) {
+            map.insert(QString::fromStdString(entry.key()),
+                       readString(entry.value(), top.child(entry.key().c_str())));
+        }
+        return map;
+    });
 }
 
 json ConfigurationJson::parse(const QByteArray& bytes) {
-    try {
-        return json::parse(bytes.cbegin(), bytes.cend());
-    } catch (const json::parse_error& error) {
-        // nlohmann prefixes its messages with "[json.exception.parse_error.101] ", which means
-        // nothing to a user.
-        QString detail = QString::fromUtf8(error.what());
-        const qsizetype bracket = detail.indexOf(QLatin1String("] "));
-        if (detail.startsWith(QLatin1Char('[')) && bracket > 0) {
-            detail = detail.mid(bracket + 2);
-        }
-        throw ActionError::failed(QStringLiteral("the text is not valid JSON (%1)").arg(detail));
-    }
+    return parseDocument(bytes).root;
 }
 
 QByteArray ConfigurationJson::deviceFileText(const ordered_json& value) {

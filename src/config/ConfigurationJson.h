@@ -16,7 +16,10 @@
 // `"scenes[0].keys[3].keyCode" must be an integer from 0 to 65535, not 70000`). Optional keys
 // that are absent or null read as absent; unknown keys are ignored. Numbers written with a
 // fraction part are accepted for integer fields when they are exactly integral (3.0 reads as
-// 3, 3.5 is refused), as the decoder the files were first written for did.
+// 3, 3.5 is refused), as the decoder the files were first written for did, but only below
+// 2^53: beyond, a double cannot tell neighbouring integers apart. A number too large for a
+// double (1e400) is judged like any other out-of-range value and quoted as written. Nothing
+// of the JSON library escapes: every failure is an ActionError.
 //
 // Writing gives the device-file form: compact, one line, forward slashes escaped as "\/", no
 // trailing newline; absent optional fields are left out.
@@ -38,7 +41,8 @@ public:
     static Binding bindingFromJson(const nlohmann::json& value, const QString& where);
     static QuorvelScene sceneFromJson(const nlohmann::json& value, const QString& where);
 
-    // Parses bytes into a JSON value; throws ActionError describing the syntax error.
+    // Parses bytes into a JSON value; throws ActionError describing the syntax error. A number
+    // too large for a double comes back as the largest double of its sign.
     static nlohmann::json parse(const QByteArray& bytes);
     // The device-file text of a value: one line, "/" escaped as "\/", no trailing newline.
     static QByteArray deviceFileText(const nlohmann::ordered_json& value);

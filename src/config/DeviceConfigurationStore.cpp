@@ -15,6 +15,25 @@ namespace {
 
 constexpr QLatin1String legacyBackgroundKey("background");
 
+// A loaded configuration fitted to the pad: every scene holds the kind's controls in their
+// order, and the active scene exists. None when there is no scene, which leaves the defaults.
+std::optional<SavedConfiguration> fitted(SavedConfiguration loaded, DeviceKind kind) {
+    if (loaded.scenes.isEmpty()) {
+        return std::nullopt;
+    }
+    const QList<Binding> defaults = DefaultConfiguration::bindings(kind);
+    for (QuorvelScene& scene : loaded.scenes) {
+        scene.keys = DefaultConfiguration::merging(scene.keys, defaults);
+    }
+    const bool activeExists =
+        std::any_of(loaded.scenes.cbegin(), loaded.scenes.cend(),
+                    [&](const QuorvelScene& scene) { return scene.id == loaded.activeSceneID; });
+    if (!activeExists) {
+        loaded.activeSceneID = loaded.scenes.first().id;
+    }
+    return loaded;
+}
+
 }  // namespace
 
 DeviceConfigurationStore::DeviceConfigurationStore(
@@ -32,6 +51,22 @@ QString DeviceConfigurationStore::defaultSettingsRoot() {
         .filePath(QStringLiteral("Quorvel/Devices"));
 }
 
+template <typename T>
+ConfigurationLoadResult<T> DeviceConfigurationStore::loadFile(const QString& path,
+                                                              KnownContent& known,
+                                                              T (*decode)(const QByteArray&),
+                                                              const QDateTime& date) {
+    // The version before the read: a write that lands while reading then shows as a change.
+    known = KnownContent{files_->version(path), {}};
+    return ConfigurationFile::load<T>(
+        path,
+        [&known, decode](const QByteArray& bytes) {
+            known.bytes = bytes;
+            return decode(bytes);
+        },
+        date, *files_);
+}
+
 DeviceConfigurationState DeviceConfigurationStore::load(const DeviceAppearance& initial,
                                                         const QDateTime& date) {
     // A save interrupted by a crash or kill in an earlier run leaves its temporary file.
@@ -41,28 +76,20 @@ DeviceConfigurationState DeviceConfigurationStore::load(const DeviceAppearance& 
     DeviceConfigurationState state;
     state.configuration = DefaultConfiguration::configuration(kind_);
     state.appearance = initial;
-    const QList<Binding> defaults = DefaultConfiguration::bindings(kind_);
 
-    auto bindings = ConfigurationFile::load<SavedConfiguration>(
-        configURL_, &ConfigurationJson::decodeConfiguration, date, *files_);
-    if (SavedConfiguration* loaded = bindings.value(); loaded && !loaded->scenes.isEmpty()) {
-        for (QuorvelScene& scene : loaded->scenes) {
-            scene.keys = DefaultConfiguration::merging(scene.keys, defaults);
+    auto bindings = loadFile<SavedConfiguration>(configURL_, configurationKnown_,
+                                                 &ConfigurationJson::decodeConfiguration, date);
+    if (SavedConfiguration* loaded = bindings.value()) {
+        if (std::optional<SavedConfiguration> configuration = fitted(std::move(*loaded), kind_)) {
+            state.configuration = std::move(*configuration);
         }
-        const bool activeExists = std::any_of(
-            loaded->scenes.cbegin(), loaded->scenes.cend(),
-            [&](const QuorvelScene& scene) { return scene.id == loaded->activeSceneID; });
-        if (!activeExists) {
-            loaded->activeSceneID = loaded->scenes.first().id;
-        }
-        state.configuration = std::move(*loaded);
     } else if (const ConfigurationRecovery* recovery = bindings.recovery()) {
         recoveries_.append(*recovery);
         state.saveDue = true;
     }
 
-    const auto appearance = ConfigurationFile::load<AppearanceMap>(
-        appearanceURL_, &ConfigurationJson::decodeAppearance, date, *files_);
+    const auto appearance = loadFile<AppearanceMap>(appearanceURL_, appearanceKnown_,
+                                                    &ConfigurationJson::decodeAppearance, date);
     if (const AppearanceMap* map = appearance.value()) {
         state.appearance = DeviceAppearance::read(*map, initial);
         QuorvelScene& first = state.configuration.scenes.first();
@@ -87,23 +114,74 @@ QSet<QString> DeviceConfigurationStore::protectedURLs() const {
     return result;
 }
 
-void DeviceConfigurationStore::saveConfiguration(const SavedConfiguration& configuration) const {
+ExternalChanges DeviceConfigurationStore::reloadChangedFiles(const DeviceAppearance& current,
+                                                             const QDateTime& date) {
+    ExternalChanges changes;
+    const QSet<QString> protectedFiles = protectedURLs();
+    if (!protectedFiles.contains(configURL_) && changedOnDisk(configurationKnown_, configURL_)) {
+        auto bindings = loadFile<SavedConfiguration>(configURL_, configurationKnown_,
+                                                     &ConfigurationJson::decodeConfiguration, date);
+        if (SavedConfiguration* loaded = bindings.value()) {
+            changes.configuration = fitted(std::move(*loaded), kind_)
+                                        .value_or(DefaultConfiguration::configuration(kind_));
+        } else if (const ConfigurationRecovery* recovery = bindings.recovery()) {
+            recoveries_.append(*recovery);
+            changes.recoveries.append(*recovery);
+        }
+    }
+    if (!protectedFiles.contains(appearanceURL_) &&
+        changedOnDisk(appearanceKnown_, appearanceURL_)) {
+        const auto appearance = loadFile<AppearanceMap>(appearanceURL_, appearanceKnown_,
+                                                        &ConfigurationJson::decodeAppearance, date);
+        if (const AppearanceMap* map = appearance.value()) {
+            changes.appearance = DeviceAppearance::read(*map, current);
+        } else if (const ConfigurationRecovery* recovery = appearance.recovery()) {
+            recoveries_.append(*recovery);
+            changes.recoveries.append(*recovery);
+        }
+    }
+    return changes;
+}
+
+bool DeviceConfigurationStore::changedOnDisk(KnownContent& known, const QString& path) const {
+    const std::optional<FileVersion> version = files_->version(path);
+    if (!version || version == known.version) {
+        return false;  // a file that was removed is written again by the next save
+    }
+    try {
+        if (files_->read(path) == known.bytes) {
+            known.version = version;
+            return false;
+        }
+    } catch (const ActionError&) {
+        // Unreadable now: loading it sets it aside.
+    }
+    return true;
+}
+
+void DeviceConfigurationStore::write(KnownContent& known, const QString& path,
+                                     const QByteArray& bytes) {
+    files_->writeAtomically(path, bytes);
+    known = KnownContent{files_->version(path), bytes};
+}
+
+void DeviceConfigurationStore::saveConfiguration(const SavedConfiguration& configuration) {
     if (protectedURLs().contains(configURL_)) {
         return;
     }
-    files_->writeAtomically(configURL_, ConfigurationJson::encode(configuration));
+    write(configurationKnown_, configURL_, ConfigurationJson::encode(configuration));
 }
 
-void DeviceConfigurationStore::saveAppearance(const DeviceAppearance& appearance) const {
+void DeviceConfigurationStore::saveAppearance(const DeviceAppearance& appearance) {
     if (protectedURLs().contains(appearanceURL_)) {
         return;
     }
     files_->makeFolder(folder_);
-    files_->writeAtomically(appearanceURL_, ConfigurationJson::encode(appearance.toMap()));
+    write(appearanceKnown_, appearanceURL_, ConfigurationJson::encode(appearance.toMap()));
 }
 
 DeviceSaveResult DeviceConfigurationStore::save(const SavedConfiguration& configuration,
-                                                const DeviceAppearance& appearance) const {
+                                                const DeviceAppearance& appearance) {
     try {
         files_->makeFolder(folder_);
         saveConfiguration(configuration);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigurationFileSystem.h"
+#include "config/ConfigurationLoadResult.h"
 #include "config/ConfigurationRecovery.h"
 #include "config/DeviceAppearance.h"
 #include "config/SavedConfiguration.h"
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // What a device starts with: its configuration (repaired to fit the pad), its appearance, and
 // whether it must be saved at once (an unreadable file was set aside, or a legacy entry moved).
@@ -19,6 +21,18 @@ struct DeviceConfigurationState {
     SavedConfiguration configuration;
     DeviceAppearance appearance;
     bool saveDue = false;
+};
+
+// The device's files as someone else left them on disk (a text editor, a sync tool), found by
+// reloadChangedFiles().
+struct ExternalChanges {
+    // The bindings file, read and fitted to the pad as at start-up.
+    std::optional<SavedConfiguration> configuration;
+    // The appearance file, read over the appearance in use.
+    std::optional<DeviceAppearance> appearance;
+    // Changed files that could not be read, set aside as at start-up (they are in
+    // configurationRecoveries() too).
+    QList<ConfigurationRecovery> recoveries;
 };
 
 // How a save ended. `message` is the text for the device's status line when not saved. A
@@ -78,14 +92,33 @@ public:
     // Every unreadable file that could not be copied aside.
     QSet<QString> protectedURLs() const;
 
+    // Loads each file whose content on disk is no longer what this store last read or wrote,
+    // as at start-up: a readable one is returned, an unreadable one is copied aside and
+    // recorded (protected when the copy fails). Touching a file or writing the same bytes is no
+    // change; protected files are not looked at. The owner calls this before every save, so
+    // that a file edited by hand is loaded rather than overwritten.
+    ExternalChanges reloadChangedFiles(const DeviceAppearance& current,
+                                       const QDateTime& date = QDateTime::currentDateTimeUtc());
+
     // Writes both files atomically, skipping protected ones; see DeviceSaveResult.
     DeviceSaveResult save(const SavedConfiguration& configuration,
-                          const DeviceAppearance& appearance) const;
+                          const DeviceAppearance& appearance);
     // Writes the appearance file alone unless it is protected; throws ActionError.
-    void saveAppearance(const DeviceAppearance& appearance) const;
+    void saveAppearance(const DeviceAppearance& appearance);
 
 private:
-    void saveConfiguration(const SavedConfiguration& configuration) const;
+    // What this store last read from or wrote to one file, to tell its own writes from others'.
+    struct KnownContent {
+        std::optional<FileVersion> version;
+        QByteArray bytes;
+    };
+
+    template <typename T>
+    ConfigurationLoadResult<T> loadFile(const QString& path, KnownContent& known,
+                                        T (*decode)(const QByteArray&), const QDateTime& date);
+    bool changedOnDisk(KnownContent& known, const QString& path) const;
+    void write(KnownContent& known, const QString& path, const QByteArray& bytes);
+    void saveConfiguration(const SavedConfiguration& configuration);
 
     std::shared_ptr<const ConfigurationFileSystem> files_;
     DeviceKind kind_;
@@ -93,4 +126,6 @@ private:
     QString configURL_;
     QString appearanceURL_;
     QList<ConfigurationRecovery> recoveries_;
+    KnownContent configurationKnown_;
+    KnownContent appearanceKnown_;
 };

@@ -4,9 +4,11 @@
 #include "actions/MediaPlayback.h"
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
+#include "core/Log.h"
 #include "scripting/ScriptingRegistry.h"
 
 #include <QDir>
+#include <QFileSystemWatcher>
 #include <QTimer>
 
 #include <utility>
@@ -41,10 +43,15 @@ Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environ
     deviceName_ = state.appearance.deviceName;
     displayBrightness_ = state.appearance.displayBrightness;
     padFollowMac_ = state.appearance.padFollowMac;
+    for (const ConfigurationRecovery& recovery : configuration_.configurationRecoveries()) {
+        logRecovery(recovery);
+    }
+    logUnknownActions();
 
     if (state.saveDue) {
         save();
     }
+    watchFiles();
 
     adaptiveTimer_ = std::make_unique<QTimer>();
     adaptiveTimer_->setInterval(brightnessFollowInterval);
@@ -74,7 +81,13 @@ void Model::assign(T& field, T value, void (Model::*signal)()) {
 }
 
 void Model::setMessage(const QString& text) {
+    if (text == message_) {
+        return;
+    }
     assign(message_, text, &Model::messageChanged);
+    if (!text.isEmpty()) {
+        logLine("%s: %s", qUtf8Printable(deviceName_), qUtf8Printable(text));
+    }
 }
 
 void Model::setScenes(QList<QuorvelScene> scenes) {
@@ -106,7 +119,9 @@ void Model::setPadFollowMac(bool follow) {
 }
 
 void Model::saveAppearance() {
+    takeExternalChanges();
     configuration_.saveAppearance(appearance());
+    watchFiles();
 }
 
 void Model::setShuttingDown() {
@@ -148,11 +163,13 @@ DeviceAppearance Model::appearance() const {
 }
 
 bool Model::save() {
+    takeExternalChanges();
     ScriptingRegistry::shared().normalizeNames(*this);
     Q_EMIT siteIconScheduleRequested();
 
     const DeviceSaveResult result =
         configuration_.save(SavedConfiguration{scenes_, activeSceneID_}, appearance());
+    watchFiles();
     if (result.status == DeviceSaveResult::Status::failed) {
         setMessage(result.message);
         return false;

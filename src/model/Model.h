@@ -33,6 +33,7 @@
 #include <set>
 
 class ConfigurationFileSystem;
+class QFileSystemWatcher;
 class QTimer;
 
 // The controller of one pad: its configuration (ordered scenes, the active scene, display
@@ -48,6 +49,13 @@ class QTimer;
 // (read the new value through the getter) followed by `changed()`. Signals fire only when the
 // value really changed. The observable fields are `connected`, `message`, `recording`,
 // `scenes`, `activeSceneID`, `displayBrightness`, `padFollowMac` and `deviceName`.
+//
+// Files: the model watches its two files. When one of them changes on disk and the model did
+// not write it (a text editor, a sync tool), it is loaded as at start-up, an unreadable one set
+// aside, instead of being overwritten by the next save; save() looks before it writes, too.
+//
+// Log: every new status line goes to the log too, after the device's name, since without a
+// window nobody sees it otherwise; so do set-aside files and bindings whose action is unknown.
 //
 // Failures: operations that can fail for a reason the user must see throw ActionError; save()
 // reports through `message` and its result. Nothing here throws anything else, except that
@@ -117,7 +125,8 @@ public:
     // Starts (a control id) or ends (nullopt) shortcut recording.
     void setRecording(std::optional<int64_t> control);
 
-    // Normalises screen-button names and ids, writes both files (protected files excepted) and
+    // Loads a file that changed on disk meanwhile (see Files above) rather than overwriting it,
+    // normalises screen-button names and ids, writes both files (protected files excepted) and
     // asks for a display refresh. True when everything was written and nothing is protected.
     // On failure `message` says why: "Could not save: " and the reason (nothing refreshed), or
     // the protected-file notice (the other file was written and the pad still refreshed). The
@@ -233,6 +242,10 @@ public:
     // playing state, a site icon that arrived).
     void invalidateKeyImages();
 
+    // How long the files must stay quiet after a change on disk before they are read, so that
+    // an editor's write is read whole.
+    static constexpr std::chrono::milliseconds externalChangeDelay{250};
+
     // The caches, keyed as DisplayCacheKeys describes.
     const QHash<QString, QByteArray>& renderedKeys() const { return renderedKeys_; }
     const QHash<QString, QByteArray>& renderedBackgrounds() const { return renderedBackgrounds_; }
@@ -335,6 +348,17 @@ private:
     // The play/pause key's icon follows the playing state, which no cache key can see.
     void playbackChanged();
 
+    // The device's files on disk (ModelFiles.cpp). Watches both files, the device folder and,
+    // for a file that is a link, the folder it leads to; again after every write, since a file
+    // replaced by a rename is no longer the one watched.
+    void watchFiles();
+    // Applies what reloadChangedFiles() found on disk.
+    void takeExternalChanges();
+    // Log lines about the device's files (ModelFiles.cpp).
+    void logRecovery(const ConfigurationRecovery& recovery) const;
+    // One line per binding whose stored action name resolves to no action.
+    void logUnknownActions() const;
+
     const QString id_;
     const DeviceKind kind_;
     const ModelEnvironment environment_;
@@ -361,4 +385,6 @@ private:
     QHash<QString, QHash<QString, BadgeStyle>> runtimeBadges_;
     bool displayRefreshScheduled_ = false;
     std::unique_ptr<QTimer> adaptiveTimer_;
+    std::unique_ptr<QFileSystemWatcher> fileWatcher_;
+    std::unique_ptr<QTimer> externalChangeTimer_;
 };

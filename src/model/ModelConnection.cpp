@@ -77,8 +77,11 @@ void Model::sessionFailed(const std::weak_ptr<HIDConnection>& connection, const 
     if (!current || current != connection_) {
         return;  // an earlier session's failure: the pad has moved on
     }
+    // A new status line is logged with the device's name; the same failure again is logged too.
+    if (message_ == error.message()) {
+        logLine("%s: %s", qUtf8Printable(deviceName_), qUtf8Printable(error.message()));
+    }
     setMessage(error.message());
-    logLine("%s: %s", qUtf8Printable(deviceName_), qUtf8Printable(error.message()));
     if (!current->initialized && initializationFailed) {
         initializationFailed(error);
     }

@@ -179,6 +179,22 @@ TEST(ConfigurationJson, DocumentsThatBreakTheFormatAreUnreadableAndSayWhere) {
          R"("scenes[0].keys[0].id" must be a whole number, not 3.5)"},
         {documentWithBinding(bindingWith("keyCode", "65536.0")), any},
         {documentWithBinding(bindingWith("id", "1e300")), any},
+        // Below 2^53 a double holds every integer; from there on the neighbours are lost.
+        {documentWithBinding(bindingWith("modifiers", "9007199254740991.0")), QString()},
+        {documentWithBinding(bindingWith("modifiers", "9007199254740993.0")),
+         R"("scenes[0].keys[0].modifiers" must be an integer from 0 to 18446744073709551615 )"
+         R"(written without a fraction part or exponent: from 9007199254740992 on such a )"
+         R"(number cannot be read exactly)"},
+        {documentWithBinding(bindingWith("id", "-9007199254740992.0")), any},
+        // Numbers beyond a double are judged by the field they stand in, and quoted as written.
+        {documentWithBinding(bindingWith("keyCode", "1e400")),
+         R"("scenes[0].keys[0].keyCode" must be an integer from 0 to 65535, not 1e400)"},
+        {documentWithBinding(bindingWith("adjustmentStep", "-1E+400")),
+         R"("scenes[0].keys[0].adjustmentStep" must be an integer that fits in 64 signed )"
+         R"(bits, not -1E+400)"},
+        {documentWithBinding(bindingWith("name", "2e999")),
+         R"("scenes[0].keys[0].name" must be a string, not number)"},
+        {documentWithBinding(bindingWith("extra", "[1e400,-1e400]")), QString()},
         {R"({"scenes":[],"activeSceneID":"not-a-uuid"})",
          R"("activeSceneID" must be a UUID such as )"
          R"(3F2504E0-4F89-11D3-9A0C-0305E82C3301, not "not-a-uuid")"},
@@ -262,6 +278,8 @@ TEST(ConfigurationJson, AppearanceIsAStringToStringObject) {
     } catch (const ActionError& error) {
         EXPECT_EQ(error.message(), QStringLiteral(R"("brightness" must be a string, not number)"));
     }
+    EXPECT_EQ(actionErrorOf([] { ConfigurationJson::decodeAppearance(R"({"brightness":1e400})"); }),
+              QStringLiteral(R"("brightness" must be a string, not number)"));
     EXPECT_THROW(ConfigurationJson::decodeAppearance(R"({"followMacBrightness":true})"),
                  ActionError);
     EXPECT_THROW(ConfigurationJson::decodeAppearance(R"(["a"])"), ActionError);

@@ -7,9 +7,15 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 TEST(DurableWrite, ReplacesTheWholeFile) {
     QTemporaryDir dir;
@@ -39,17 +45,42 @@ TEST(DurableWrite, FailureNamesTheFileAndLeavesNoTemporaryFile) {
                  ActionError);
 }
 
-TEST(DurableWrite, LeftoversOfTheFileAloneAreSweptAway) {
+TEST(DurableWrite, OnlyLeftoversOfOurOwnWritesAreSweptAway) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bindings.json"));
     writeBytes(path, "{}");
-    writeBytes(dir.filePath(QStringLiteral(".bindings.json.a1B2c3")), "half");
-    writeBytes(dir.filePath(QStringLiteral(".appearance.json.a1B2c3")), "other file's");
-    writeBytes(dir.filePath(QStringLiteral(".bindings.json.notes")), "not ours");
+    writeBytes(dir.filePath(QStringLiteral(".bindings.json.quorvel-save-a1B2c3")), "half");
+    const QStringList kept = {QStringLiteral(".appearance.json.quorvel-save-a1B2c3"),
+                              QStringLiteral(".bindings.json.backup"),
+                              QStringLiteral(".bindings.json.quorvel-save-a1B2c3.old"),
+                              QStringLiteral(".bindings.json.quorvel-save-notes"),
+                              QStringLiteral("bindings.json")};
+    for (const QString& name : kept) {
+        writeBytes(dir.filePath(name), "the user's");
+    }
     removeLeftoverTemporaryFiles(path);
-    EXPECT_EQ(folderEntries(dir.path()), (QStringList{QStringLiteral(".appearance.json.a1B2c3"),
-                                                      QStringLiteral(".bindings.json.notes"),
-                                                      QStringLiteral("bindings.json")}));
+    EXPECT_EQ(folderEntries(dir.path()), kept);
+}
+
+TEST(DurableWrite, SymbolicLinkIsWrittenThroughAndStaysALink) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("dotfiles")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("device")));
+    writeBytes(dir.filePath(QStringLiteral("dotfiles/bindings.json")), "old");
+    // A relative link to a file, and one to a file that does not exist yet.
+    const std::pair<const char*, const char*> links[] = {
+        {"device/bindings.json", "../dotfiles/bindings.json"},
+        {"device/appearance.json", "../dotfiles/appearance.json"}};
+    for (const auto& [link, target] : links) {
+        SCOPED_TRACE(link);
+        const QString linkPath = dir.filePath(QString::fromLatin1(link));
+        ASSERT_TRUE(QFile::link(QString::fromLatin1(target), linkPath));
+        writeFileDurably(linkPath, "new");
+        EXPECT_TRUE(QFileInfo(linkPath).isSymLink());
+        EXPECT_EQ(readBytes(linkPath), QByteArray("new"));
+    }
+    EXPECT_EQ(folderEntries(dir.filePath(QStringLiteral("dotfiles"))),
+              (QStringList{QStringLiteral("appearance.json"), QStringLiteral("bindings.json")}));
 }
 
 TEST(ConfigurationFileSystem, OversizedFileIsRefusedNotReadIntoMemory) {
@@ -67,4 +98,32 @@ TEST(ConfigurationFileSystem, OversizedFileIsRefusedNotReadIntoMemory) {
         EXPECT_EQ(error.message(), QStringLiteral("The file “bindings.json” couldn’t be read "
                                                   "because it is too large (67108865 bytes)."));
     }
+}
+
+TEST(ConfigurationFileSystem, SmallFileIsReadIntoABufferOfItsSize) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bindings.json"));
+    writeBytes(path, QByteArray(2048, 'x'));
+    // A child process with far less address space left than the size limit: a read that
+    // reserved the limit fails there.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        statm.open(QIODevice::ReadOnly);
+        const rlim_t used = statm.readAll().split(' ').value(0).toULongLong() *
+                            static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+        const rlimit limit{used + 16 * 1024 * 1024, used + 16 * 1024 * 1024};
+        bool read = false;
+        if (::setrlimit(RLIMIT_AS, &limit) == 0) {
+            try {
+                read = ConfigurationFileSystem().read(path).size() == 2048;
+            } catch (...) {
+            }
+        }
+        ::_exit(read ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

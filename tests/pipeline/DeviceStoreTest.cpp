@@ -168,7 +168,8 @@ TEST(DeviceStore, StuckDisplayPadIsReenumeratedOncePerEpisode) {
     const QString id = PipelineHarness::idOf(*pad);
     const auto failures = [&] {
         return log.lines()
-            .filter(QStringLiteral("Mountain DisplayPad \u00B7 USB 01230000: "))
+            .filter(QStringLiteral("Mountain DisplayPad \u00B7 USB 01230000: DisplayPad did not "
+                                   "acknowledge"))
             .size();
     };
 

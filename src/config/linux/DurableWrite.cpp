@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,6 +56,31 @@ private:
     QByteArray path_;
 };
 
+// Marks a temporary file as this program's: the start-up sweep removes nothing else, so a user's
+// own ".bindings.json.backup" beside the file stays.
+constexpr char temporaryMarker[] = ".quorvel-save-";
+
+// The file that writing `path` replaces: `path` itself, or the end of its chain of symbolic
+// links, so that a link into a dotfile repository stays a link. A link to a file that does not
+// exist yet leads to that name, which the write then creates.
+QString replacedFile(const QString& path) {
+    namespace fs = std::filesystem;
+    fs::path current(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
+    // Linux follows at most 40 links before giving up with ELOOP; so do we.
+    for (int hop = 0; hop <= 40; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(current, error))) {
+            return QFile::decodeName(QByteArray::fromStdString(current.string()));
+        }
+        const fs::path target = fs::read_symlink(current, error);
+        if (error) {
+            failWriting(path, error.value());
+        }
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    failWriting(path, ELOOP);
+}
+
 int writeAll(int fd, const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
@@ -74,16 +101,18 @@ int writeAll(int fd, const QByteArray& bytes) {
 }  // namespace
 
 void writeFileDurably(const QString& path, const QByteArray& bytes) {
-    const QFileInfo info(path);
+    const QFileInfo info(replacedFile(path));
+    const QString written = info.absoluteFilePath();
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     // Hidden, and named after the file it replaces, so that one left behind by a killed process
     // is recognisable.
-    QByteArray pattern = folder + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
+    QByteArray pattern =
+        folder + "/." + QFile::encodeName(info.fileName()) + temporaryMarker + "XXXXXX";
 
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
-        failWriting(path, errno);
+        failWriting(written, errno);
     }
     TemporaryFile temporary(fd, pattern);
 
@@ -98,16 +127,16 @@ void writeFileDurably(const QString& path, const QByteArray& bytes) {
     }
 
     if (const int error = writeAll(fd, bytes)) {
-        failWriting(path, error);
+        failWriting(written, error);
     }
     if (::fsync(fd) != 0) {
-        failWriting(path, errno);
+        failWriting(written, errno);
     }
     if (temporary.close() != 0) {
-        failWriting(path, errno);
+        failWriting(written, errno);
     }
     if (::rename(temporary.path().constData(), target.constData()) != 0) {
-        failWriting(path, errno);
+        failWriting(written, errno);
     }
     temporary.release();
 
@@ -120,9 +149,17 @@ void writeFileDurably(const QString& path, const QByteArray& bytes) {
 }
 
 void removeLeftoverTemporaryFiles(const QString& path) {
-    const QFileInfo info(path);
-    const QRegularExpression leftover(QStringLiteral("^\\.%1\\.[A-Za-z0-9]{6}$")
-                                          .arg(QRegularExpression::escape(info.fileName())));
+    QFileInfo info;
+    try {
+        info = QFileInfo(replacedFile(path));
+    } catch (const ActionError&) {
+        return;  // a loop of links: nothing of ours can be there
+    }
+    // mkostemp fills the six places with letters and digits.
+    const QRegularExpression leftover(
+        QStringLiteral("^\\.%1%2[A-Za-z0-9]{6}$")
+            .arg(QRegularExpression::escape(info.fileName()),
+                 QRegularExpression::escape(QString::fromLatin1(temporaryMarker))));
     QDir folder = info.absoluteDir();
     const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : entries) {
@@ -130,4 +167,16 @@ void removeLeftoverTemporaryFiles(const QString& path) {
             folder.remove(name);
         }
     }
+}
+
+std::optional<FileVersion> fileVersion(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    constexpr int64_t nanoseconds = 1000000000;
+    return FileVersion{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                       static_cast<int64_t>(info.st_size),
+                       info.st_mtim.tv_sec * nanoseconds + info.st_mtim.tv_nsec,
+                       info.st_ctim.tv_sec * nanoseconds + info.st_ctim.tv_nsec};
 }
