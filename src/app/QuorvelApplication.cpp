@@ -1,7 +1,9 @@
 #include "app/QuorvelApplication.h"
 
+#include "actions/ActionQueue.h"
 #include "actions/MediaPlayback.h"
 #include "actions/PlatformServices.h"
+#include "actions/ScriptRunner.h"
 #include "actions/linux/LinuxPlatformServices.h"
 #include "app/CompositeHidManager.h"
 #include "app/CompositePadUsb.h"
@@ -147,12 +149,21 @@ void QuorvelApplication::quit() {
         return;
     }
     logLine("Quorvel Zodovuvur quitting: showing every pad's quit frame");
+    // Nothing a key asked for may happen after this point: queued actions are dropped, and
+    // running scripts are ended rather than waited for up to their time limit. The quit ends
+    // once both the quit frames and the action queue are done.
+    pendingQuitParts_ = 2;
     QPointer<QuorvelApplication> self(this);
-    store_->clearDisplaysForQuit([self] {
-        if (self) {
+    const auto partDone = [self] {
+        if (self && --self->pendingQuitParts_ == 0) {
             self->finishQuit();
         }
-    });
+    };
+    ActionQueue::close(partDone);
+    if (backends_.services && backends_.services->scripts) {
+        backends_.services->scripts->stopAll();
+    }
+    store_->clearDisplaysForQuit(partDone);
 }
 
 void QuorvelApplication::finishQuit() {

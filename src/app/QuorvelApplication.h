@@ -72,9 +72,10 @@ public:
     // the virtual pads). Call once.
     Launch launch();
 
-    // The orderly quit: every connected pad gets its quit frame (waiting for each to answer or
-    // fail), then the store and media watching stop and `finished(0)` is emitted. Calls after the
-    // first are ignored.
+    // The orderly quit: queued actions are dropped and running scripts ended (ActionQueue::close,
+    // ScriptRunner::stopAll), every connected pad gets its quit frame (waiting for each to answer
+    // or fail), then the store and media watching stop and `finished(0)` is emitted. Calls after
+    // the first are ignored.
     void quit();
     bool isQuitting() const { return quitting_; }
 
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<DeviceStore> store_;
     std::unique_ptr<VirtualPads> virtualPads_;
     std::unique_ptr<VirtualPadService> service_;
+    int pendingQuitParts_ = 0;
     bool launched_ = false;
     bool quitting_ = false;
     bool ownsName_ = false;

@@ -1,3 +1,4 @@
+#include "actions/linux/SpawnScriptRunner.h"
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
 #include "app/linux/TerminationSignals.h"
@@ -33,7 +34,7 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "Quorvel Zodovuvur drives Mountain DisplayPad and MSD-TWO pads.\n"
         "There is no tray icon or configuration window yet: the program always runs as with\n"
-        "--headless, driving the pads until it receives SIGINT or SIGTERM."));
+        "--headless, driving the pads until it receives SIGINT, SIGTERM or SIGHUP."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
@@ -86,8 +87,9 @@ int main(int argc, char* argv[]) {
     }
 
     // Installed before anything touches a pad, so that a signal arriving during start-up still
-    // leads to the orderly quit.
-    TerminationSignals terminationSignals;
+    // leads to the orderly quit. A second signal ends the process at once, and the scripts still
+    // running go with it.
+    TerminationSignals terminationSignals(&SpawnScriptRunner::killRunningScripts);
 
     QuorvelApplication::Options options;
     options.simulate = parser.isSet(simulate);

@@ -1,5 +1,6 @@
 #include "app/QuorvelApplication.h"
 #include "app/VirtualPadService.h"
+#include "config/QuorvelScene.h"
 #include "support/TestSupport.h"
 
 #include "AppTestSupport.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -217,6 +219,50 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
     EXPECT_EQ(program.exitCode(), 0) << log.toStdString();
     EXPECT_TRUE(log.contains("No D-Bus session bus")) << log.toStdString();
     EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit:")) << log.toStdString();
+}
+
+// A quit leaves nothing a key started behind: the running script is ended with its process
+// group (this one ignores SIGTERM, so it takes the kill after the grace), the action queued behind
+// it never runs, and the program does not wait for the script's 60-second limit. SIGHUP quits
+// the same way; a second signal exits at once and still takes the script along.
+TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
+    const QString pidFile = path(QStringLiteral("script.pid"));
+    const QString marker = path(QStringLiteral("queued-action-ran"));
+    writeDisplayPadScene(settingsRoot(), [&](QuorvelScene& scene) {
+        scene.keys[0].action = scene.keys[1].action = QStringLiteral("Shell script");
+        scene.keys[0].argument =
+            QString("trap '' TERM; echo $$ > '%1'; exec sleep 600").arg(pidFile);
+        scene.keys[1].argument = QString("touch '%1'").arg(marker);
+    });
+    struct Row {
+        std::vector<int> signals;
+        int exitCode;
+    };
+    const Row rows[] = {{{SIGTERM}, 0}, {{SIGHUP}, 0}, {{SIGTERM, SIGINT}, 128 + SIGINT}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE("signal " + std::to_string(row.signals.back()));
+        QFile::remove(pidFile);
+        start(program, bus.address());
+        ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
+            << output(program).toStdString();
+        for (int key : {1, 2}) {
+            call("PressKey", {QStringLiteral("displaypad"), key});
+            call("ReleaseKey", {QStringLiteral("displaypad"), key});
+            ASSERT_TRUE(waitUntil([&] { return readFile(pidFile).toLongLong() > 0; }));
+        }
+        const qint64 script = readFile(pidFile).trimmed().toLongLong();
+        for (int signal : row.signals) {
+            ::kill(static_cast<pid_t>(program.processId()), signal);
+        }
+        ASSERT_TRUE(finished(program)) << "the quit waited for the script";
+        const QString log = output(program);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log.toStdString();
+        EXPECT_EQ(program.exitCode(), row.exitCode) << log.toStdString();
+        EXPECT_EQ(log.contains("quit frame shown on 2 pads"), row.exitCode == 0)
+            << log.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return processGone(script); })) << "script left running";
+        EXPECT_FALSE(QFile::exists(marker));
+    }
 }
 
 TEST_F(QuorvelProgram, RefusesOptionsThatNeedSimulation) {

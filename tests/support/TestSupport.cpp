@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
@@ -55,4 +56,17 @@ QString actionErrorOf(const std::function<void()>& call) {
         return error.message();
     }
     return QStringLiteral("(no error)");
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool processGone(qint64 pid) {
+    // /proc rather than kill(pid, 0): a killed child whose new parent has not reaped it yet
+    // still answers a signal but is as good as gone.
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close <= 0 || stat.mid(close + 2, 1) == "Z";
 }

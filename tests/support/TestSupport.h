@@ -44,3 +44,9 @@ QString actionErrorOf(const std::function<void()>& call);
 
 // Bytes from a string of hexadecimal pairs such as "11 80 00 00 01" (spaces ignored).
 QByteArray hexBytes(const char* text);
+
+// The whole file, or empty bytes when it cannot be read.
+QByteArray readFile(const QString& path);
+
+// Whether process `pid` has ended (a zombie nobody has reaped yet counts as ended).
+bool processGone(qint64 pid);
