@@ -1,7 +1,9 @@
 #include "actions/linux/SpawnScriptRunner.h"
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
+#include "app/linux/DisplayProbe.h"
 #include "app/linux/TerminationSignals.h"
+#include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
 
 #include <QApplication>
@@ -18,8 +20,18 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
     for (int index = 0; index < argc; ++index) {
         arguments.append(QString::fromLocal8Bit(argv[index]));
     }
-    if (QuorvelApplication::wantsDisplay(arguments, QProcessEnvironment::systemEnvironment())) {
-        return std::make_unique<QApplication>(argc, argv);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (QuorvelApplication::wantsDisplay(arguments, environment)) {
+        const QString problem = displayProblem(argc, argv);
+        if (problem.isEmpty()) {
+            return std::make_unique<QApplication>(argc, argv);
+        }
+        logLine(
+            "No display could be reached (DISPLAY=%s, WAYLAND_DISPLAY=%s: %s): running "
+            "headless",
+            qUtf8Printable(environment.value(QStringLiteral("DISPLAY"))),
+            qUtf8Printable(environment.value(QStringLiteral("WAYLAND_DISPLAY"))),
+            qUtf8Printable(problem));
     }
     return std::make_unique<QCoreApplication>(argc, argv);
 }

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <functional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -59,12 +60,19 @@ protected:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         return env;
     }
-    void start(QProcess& process, const QString& busAddress, QStringList extra = {}) {
-        process.setProcessEnvironment(environment(busAddress));
-        process.start(QStringLiteral(QUORVEL_EXECUTABLE),
-                      QStringList{QStringLiteral("--simulate"), QStringLiteral("--headless"),
-                                  QStringLiteral("--virtual-only")} +
-                          extra);
+    // Headless unless `display` sets up the display variables.
+    void start(QProcess& process, const QString& busAddress, QStringList extra = {},
+               const std::function<void(QProcessEnvironment&)>& display = {}) {
+        QProcessEnvironment env = environment(busAddress);
+        extra << QStringLiteral("--simulate") << QStringLiteral("--virtual-only");
+        if (display) {
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            display(env);
+        } else {
+            extra << QStringLiteral("--headless");
+        }
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(QUORVEL_EXECUTABLE), extra);
         ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
     }
 
@@ -224,8 +232,13 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
 // A quit leaves nothing a key started behind: the running script is ended with its process
 // group (this one ignores SIGTERM, so it takes the kill after the grace), the action queued behind
 // it never runs, and the program does not wait for the script's 60-second limit. SIGHUP quits
-// the same way; a second signal exits at once and still takes the script along.
+// the same way; a second signal exits at once and still takes the script along. The rows also
+// start on a live X display and on one that cannot be reached, where the program goes headless.
 TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
+    ASSERT_TRUE(waitUntil([&] { return xvfb.canReadLine(); })) << xvfb.errorString().toStdString();
+    const QString liveDisplay = ":" + QString::fromLatin1(xvfb.readLine()).trimmed();
     const QString pidFile = path(QStringLiteral("script.pid"));
     const QString marker = path(QStringLiteral("queued-action-ran"));
     writeDisplayPadScene(settingsRoot(), [&](QuorvelScene& scene) {
@@ -237,12 +250,21 @@ TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
     struct Row {
         std::vector<int> signals;
         int exitCode;
+        QString display;  // empty: none
+        bool fallsBack;
     };
-    const Row rows[] = {{{SIGTERM}, 0}, {{SIGHUP}, 0}, {{SIGTERM, SIGINT}, 128 + SIGINT}};
+    const Row rows[] = {{{SIGTERM}, 0, liveDisplay, false},
+                        {{SIGHUP}, 0, QStringLiteral(":97"), true},
+                        {{SIGTERM, SIGINT}, 128 + SIGINT, QString(), false}};
     for (const Row& row : rows) {
-        SCOPED_TRACE("signal " + std::to_string(row.signals.back()));
+        SCOPED_TRACE(row.display.toStdString() + " signal " + std::to_string(row.signals.back()));
         QFile::remove(pidFile);
-        start(program, bus.address());
+        start(program, bus.address(), {}, [&](QProcessEnvironment& env) {
+            if (!row.display.isEmpty()) {
+                env.insert(QStringLiteral("DISPLAY"), row.display);
+                env.insert(QStringLiteral("WAYLAND_DISPLAY"), path(QStringLiteral("no-wayland")));
+            }
+        });
         ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
             << output(program).toStdString();
         for (int key : {1, 2}) {
@@ -260,9 +282,13 @@ TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
         EXPECT_EQ(program.exitCode(), row.exitCode) << log.toStdString();
         EXPECT_EQ(log.contains("quit frame shown on 2 pads"), row.exitCode == 0)
             << log.toStdString();
+        EXPECT_EQ(log.count("No display could be reached"), row.fallsBack ? 1 : 0)
+            << log.toStdString();
         EXPECT_TRUE(waitUntil([&] { return processGone(script); })) << "script left running";
         EXPECT_FALSE(QFile::exists(marker));
     }
+    xvfb.kill();
+    xvfb.waitForFinished();
 }
 
 TEST_F(QuorvelProgram, RefusesOptionsThatNeedSimulation) {
