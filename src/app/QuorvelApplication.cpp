@@ -9,6 +9,7 @@
 #include "app/CompositePadUsb.h"
 #include "app/VirtualPadService.h"
 #include "app/VirtualPads.h"
+#include "app/linux/InstanceLock.h"
 #include "core/Log.h"
 #include "device/linux/LibusbPadUsb.h"
 #include "device/linux/LinuxHidManager.h"
@@ -67,11 +68,26 @@ bool QuorvelApplication::wantsDisplay(const QStringList& arguments,
     return display;
 }
 
-bool QuorvelApplication::claimServiceName() {
+bool QuorvelApplication::claimSingleInstance() {
+    // The lock file keeps copies apart that do not share a session bus (or have none at all,
+    // as over ssh); the bus name is the check where the lock cannot be made.
+    instanceLock_ = std::make_unique<InstanceLock>();
+    const InstanceLock::Result locked = instanceLock_->acquire(InstanceLock::defaultPath());
+    if (locked == InstanceLock::Result::heldElsewhere) {
+        return false;
+    }
+    if (locked == InstanceLock::Result::failed) {
+        logLine("Could not lock %s (%s): only the session bus keeps a second copy out",
+                qUtf8Printable(instanceLock_->path()), qUtf8Printable(instanceLock_->problem()));
+    }
+    const char* const fallback = locked == InstanceLock::Result::acquired
+                                     ? "the lock file as the single-instance check"
+                                     : "without the single-instance check";
+
     const QString name = QString::fromLatin1(serviceName);
     if (!bus_.isConnected()) {
-        logLine("No D-Bus session bus (%s): running without the single-instance check%s",
-                qUtf8Printable(bus_.lastError().message()),
+        logLine("No D-Bus session bus (%s): running with %s%s",
+                qUtf8Printable(bus_.lastError().message()), fallback,
                 options_.simulate ? " and without the virtual pads' D-Bus interface" : "");
         return true;
     }
@@ -79,10 +95,8 @@ bool QuorvelApplication::claimServiceName() {
         bus_.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
                                           QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
-        logLine(
-            "Could not own %s on the session bus (%s): running without the single-instance "
-            "check",
-            serviceName, qUtf8Printable(reply.error().message()));
+        logLine("Could not own %s on the session bus (%s): running with %s", serviceName,
+                qUtf8Printable(reply.error().message()), fallback);
         return true;
     }
     if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
@@ -98,7 +112,7 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     }
     launched_ = true;
     // Decided before anything opens a pad, so a second copy leaves the first one's pads alone.
-    if (!claimServiceName()) {
+    if (!claimSingleInstance()) {
         return Launch::alreadyRunning;
     }
 

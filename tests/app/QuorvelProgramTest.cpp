@@ -55,6 +55,7 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), busAddress);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -219,6 +220,12 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
         QDir(settingsRoot()).filePath(virtualMsdTwoID() + QStringLiteral("/bindings.json"));
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(bindings); }, std::chrono::seconds(30)))
         << output(program).toStdString();
+
+    // The lock file keeps a second copy out all the same.
+    start(second, QStringLiteral("unix:path=") + path(QStringLiteral("no-bus-here")));
+    ASSERT_TRUE(finished(second));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(output(second).contains("already running")) << output(second).toStdString();
 
     ::kill(static_cast<pid_t>(program.processId()), SIGINT);
     ASSERT_TRUE(finished(program));
