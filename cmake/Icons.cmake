@@ -11,13 +11,21 @@ set(QUORVEL_LUCIDE_INTEGRITY
 set(QUORVEL_LUCIDE_BUILD_DIR ${CMAKE_BINARY_DIR}/share/quorvel/Lucide)
 set(QUORVEL_LUCIDE_INSTALL_DIR ${CMAKE_INSTALL_FULL_DATADIR}/quorvel/Lucide)
 
+# Without them every action key would be drawn without its icon, so a failed fetch stops here
+# with the reason instead of building a program that lacks them.
 execute_process(
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/fetch-icons ${QUORVEL_LUCIDE_VERSION}
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/fetch-icons ${QUORVEL_LUCIDE_VERSION}
           ${QUORVEL_LUCIDE_INTEGRITY} ${QUORVEL_LUCIDE_BUILD_DIR}
-  RESULT_VARIABLE QUORVEL_LUCIDE_RESULT)
+  RESULT_VARIABLE QUORVEL_LUCIDE_RESULT
+  ERROR_VARIABLE QUORVEL_LUCIDE_ERROR)
 if(NOT QUORVEL_LUCIDE_RESULT EQUAL 0)
-  message(WARNING "The Lucide icons could not be fetched; keys will lack their built-in icons "
-                  "until scripts/fetch-icons succeeds (re-run cmake).")
+  string(STRIP "${QUORVEL_LUCIDE_ERROR}" QUORVEL_LUCIDE_ERROR)
+  message(FATAL_ERROR
+    "The built-in icons (lucide-static ${QUORVEL_LUCIDE_VERSION} from the npm registry) could "
+    "not be fetched (scripts/fetch-icons exited with ${QUORVEL_LUCIDE_RESULT}):\n"
+    "${QUORVEL_LUCIDE_ERROR}\n"
+    "Check the network connection and npm's registry setting (npm config get registry), then "
+    "configure again: make build (or cmake -S . -B build).")
 endif()
 
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/artwork/LucideIcons.cpp APPEND PROPERTY

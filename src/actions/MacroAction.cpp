@@ -43,8 +43,15 @@ void MacroAction::runInBackground(ActionContext& context, std::function<void()> 
     // The guard is made here, on the main thread, and only read there again: the worker merely
     // carries it, so a context destroyed meanwhile is never touched.
     QPointer<ActionContext> guard(&context);
+    if (ActionQueue::isClosed()) {
+        logLine("Action work dropped: the program is quitting");
+        return;
+    }
     const bool queued = ActionQueue::shared().async([guard, work = std::move(work)]() mutable {
         // Runs on the action queue.
+        if (ActionQueue::isClosed()) {
+            return;  // queued before the quit, dropped by it
+        }
         QString message;
         try {
             work();

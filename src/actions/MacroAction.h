@@ -64,7 +64,8 @@ protected:
     // is sent "" (clearing the status line); when it throws, the error's message (an
     // ActionError's own text). The report is delivered on the main thread and dropped when the
     // context is gone by then; the context is never touched off the main thread, so `work` must
-    // capture what it needs (the services) by value.
+    // capture what it needs (the services) by value. Once the queue is closed for the quit,
+    // `work` never runs and nothing is reported.
     // Call on the main thread.
     static void runInBackground(ActionContext& context, std::function<void()> work);
 };

@@ -13,7 +13,8 @@
 //   - the script exits with a non-zero status or is killed by a signal: everything it wrote to
 //     standard error, decoded as UTF-8 exactly as written (an empty message when it wrote
 //     nothing), or "Script failed" when those bytes are not valid UTF-8;
-//   - the script outlives the runner's time limit: it is stopped and the message says so.
+//   - the script outlives the runner's time limit, or stopAll() was called: it is stopped and
+//     the message says so.
 // The environment, working directory and standard input are inherited; standard output is
 // discarded; the script text travels as one argument, unchanged.
 class ScriptRunner {
@@ -21,6 +22,11 @@ public:
     virtual ~ScriptRunner() = default;
 
     virtual void run(const QString& executable, const QStringList& arguments) = 0;
+
+    // The quit: scripts running now are ended (asked first, then forced after a short grace),
+    // their runs return with a message saying so, and later runs fail at once without starting
+    // anything. Any thread; returns at once.
+    virtual void stopAll() = 0;
 };
 
 // The shell that runs shell scripts: the first of `candidates` that is an executable file; the

@@ -1,12 +1,15 @@
 #include "app/QuorvelApplication.h"
 
+#include "actions/ActionQueue.h"
 #include "actions/MediaPlayback.h"
 #include "actions/PlatformServices.h"
+#include "actions/ScriptRunner.h"
 #include "actions/linux/LinuxPlatformServices.h"
 #include "app/CompositeHidManager.h"
 #include "app/CompositePadUsb.h"
 #include "app/VirtualPadService.h"
 #include "app/VirtualPads.h"
+#include "app/linux/InstanceLock.h"
 #include "core/Log.h"
 #include "device/linux/LibusbPadUsb.h"
 #include "device/linux/LinuxHidManager.h"
@@ -65,11 +68,26 @@ bool QuorvelApplication::wantsDisplay(const QStringList& arguments,
     return display;
 }
 
-bool QuorvelApplication::claimServiceName() {
+bool QuorvelApplication::claimSingleInstance() {
+    // The lock file keeps copies apart that do not share a session bus (or have none at all,
+    // as over ssh); the bus name is the check where the lock cannot be made.
+    instanceLock_ = std::make_unique<InstanceLock>();
+    const InstanceLock::Result locked = instanceLock_->acquire(InstanceLock::defaultPath());
+    if (locked == InstanceLock::Result::heldElsewhere) {
+        return false;
+    }
+    if (locked == InstanceLock::Result::failed) {
+        logLine("Could not lock %s (%s): only the session bus keeps a second copy out",
+                qUtf8Printable(instanceLock_->path()), qUtf8Printable(instanceLock_->problem()));
+    }
+    const char* const fallback = locked == InstanceLock::Result::acquired
+                                     ? "the lock file as the single-instance check"
+                                     : "without the single-instance check";
+
     const QString name = QString::fromLatin1(serviceName);
     if (!bus_.isConnected()) {
-        logLine("No D-Bus session bus (%s): running without the single-instance check%s",
-                qUtf8Printable(bus_.lastError().message()),
+        logLine("No D-Bus session bus (%s): running with %s%s",
+                qUtf8Printable(bus_.lastError().message()), fallback,
                 options_.simulate ? " and without the virtual pads' D-Bus interface" : "");
         return true;
     }
@@ -77,10 +95,8 @@ bool QuorvelApplication::claimServiceName() {
         bus_.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
                                           QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
-        logLine(
-            "Could not own %s on the session bus (%s): running without the single-instance "
-            "check",
-            serviceName, qUtf8Printable(reply.error().message()));
+        logLine("Could not own %s on the session bus (%s): running with %s", serviceName,
+                qUtf8Printable(reply.error().message()), fallback);
         return true;
     }
     if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
@@ -96,7 +112,7 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     }
     launched_ = true;
     // Decided before anything opens a pad, so a second copy leaves the first one's pads alone.
-    if (!claimServiceName()) {
+    if (!claimSingleInstance()) {
         return Launch::alreadyRunning;
     }
 
@@ -147,12 +163,21 @@ void QuorvelApplication::quit() {
         return;
     }
     logLine("Quorvel Zodovuvur quitting: showing every pad's quit frame");
+    // Nothing a key asked for may happen after this point: queued actions are dropped, and
+    // running scripts are ended rather than waited for up to their time limit. The quit ends
+    // once both the quit frames and the action queue are done.
+    pendingQuitParts_ = 2;
     QPointer<QuorvelApplication> self(this);
-    store_->clearDisplaysForQuit([self] {
-        if (self) {
+    const auto partDone = [self] {
+        if (self && --self->pendingQuitParts_ == 0) {
             self->finishQuit();
         }
-    });
+    };
+    ActionQueue::close(partDone);
+    if (backends_.services && backends_.services->scripts) {
+        backends_.services->scripts->stopAll();
+    }
+    store_->clearDisplaysForQuit(partDone);
 }
 
 void QuorvelApplication::finishQuit() {

@@ -13,15 +13,16 @@
 #include <optional>
 
 class DeviceStore;
+class InstanceLock;
 class VirtualPadService;
 class VirtualPads;
 struct PlatformServices;
 
 // The running program: owns the device store for the life of the process, makes sure only one
-// copy runs (by owning `serviceName` on the session bus), starts the process-wide services and
-// the store, and performs the orderly quit in which every pad shows its quit frame before the
-// process ends. With `simulate` it adds one virtual pad of each kind beside the real ones and
-// offers them on D-Bus (VirtualPadService).
+// copy runs (by a lock file in the user's runtime folder and by owning `serviceName` on the
+// session bus), starts the process-wide services and the store, and performs the orderly quit
+// in which every pad shows its quit frame before the process ends. With `simulate` it adds one
+// virtual pad of each kind beside the real ones and offers them on D-Bus (VirtualPadService).
 //
 // There is no tray icon or window yet: every launch behaves as a headless one.
 //
@@ -55,7 +56,8 @@ public:
     };
 
     // `bus` is the session bus (or a private one in tests); a disconnected bus means there is
-    // none, and the program runs without the single-instance check and without D-Bus.
+    // none, and the program runs with only the lock file as single-instance check and without
+    // D-Bus.
     QuorvelApplication(Options options, Backends backends, QDBusConnection bus,
                        QObject* parent = nullptr);
     ~QuorvelApplication() override;
@@ -68,13 +70,15 @@ public:
     // WAYLAND_DISPLAY is set) and none of `arguments` asks for a run without one.
     static bool wantsDisplay(const QStringList& arguments, const QProcessEnvironment& environment);
 
-    // Claims the service name, starts media playback watching, builds and starts the store (and
-    // the virtual pads). Call once.
+    // Takes the instance lock ($XDG_RUNTIME_DIR/Quorvel/instance.lock) and claims the service
+    // name, starts media playback watching, builds and starts the store (and the virtual pads).
+    // Call once.
     Launch launch();
 
-    // The orderly quit: every connected pad gets its quit frame (waiting for each to answer or
-    // fail), then the store and media watching stop and `finished(0)` is emitted. Calls after the
-    // first are ignored.
+    // The orderly quit: queued actions are dropped and running scripts ended (ActionQueue::close,
+    // ScriptRunner::stopAll), every connected pad gets its quit frame (waiting for each to answer
+    // or fail), then the store and media watching stop and `finished(0)` is emitted. Calls after
+    // the first are ignored.
     void quit();
     bool isQuitting() const { return quitting_; }
 
@@ -88,7 +92,7 @@ Q_SIGNALS:
 
 private:
     void finishQuit();
-    bool claimServiceName();
+    bool claimSingleInstance();
 
     const Options options_;
     Backends backends_;
@@ -96,6 +100,8 @@ private:
     std::unique_ptr<DeviceStore> store_;
     std::unique_ptr<VirtualPads> virtualPads_;
     std::unique_ptr<VirtualPadService> service_;
+    std::unique_ptr<InstanceLock> instanceLock_;
+    int pendingQuitParts_ = 0;
     bool launched_ = false;
     bool quitting_ = false;
     bool ownsName_ = false;

@@ -1,6 +1,9 @@
+#include "actions/linux/SpawnScriptRunner.h"
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
+#include "app/linux/DisplayProbe.h"
 #include "app/linux/TerminationSignals.h"
+#include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
 
 #include <QApplication>
@@ -17,8 +20,18 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
     for (int index = 0; index < argc; ++index) {
         arguments.append(QString::fromLocal8Bit(argv[index]));
     }
-    if (QuorvelApplication::wantsDisplay(arguments, QProcessEnvironment::systemEnvironment())) {
-        return std::make_unique<QApplication>(argc, argv);
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (QuorvelApplication::wantsDisplay(arguments, environment)) {
+        const QString problem = displayProblem(argc, argv);
+        if (problem.isEmpty()) {
+            return std::make_unique<QApplication>(argc, argv);
+        }
+        logLine(
+            "No display could be reached (DISPLAY=%s, WAYLAND_DISPLAY=%s: %s): running "
+            "headless",
+            qUtf8Printable(environment.value(QStringLiteral("DISPLAY"))),
+            qUtf8Printable(environment.value(QStringLiteral("WAYLAND_DISPLAY"))),
+            qUtf8Printable(problem));
     }
     return std::make_unique<QCoreApplication>(argc, argv);
 }
@@ -33,7 +46,7 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "Quorvel Zodovuvur drives Mountain DisplayPad and MSD-TWO pads.\n"
         "There is no tray icon or configuration window yet: the program always runs as with\n"
-        "--headless, driving the pads until it receives SIGINT or SIGTERM."));
+        "--headless, driving the pads until it receives SIGINT, SIGTERM or SIGHUP."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
@@ -86,8 +99,9 @@ int main(int argc, char* argv[]) {
     }
 
     // Installed before anything touches a pad, so that a signal arriving during start-up still
-    // leads to the orderly quit.
-    TerminationSignals terminationSignals;
+    // leads to the orderly quit. A second signal ends the process at once, and the scripts still
+    // running go with it.
+    TerminationSignals terminationSignals(&SpawnScriptRunner::killRunningScripts);
 
     QuorvelApplication::Options options;
     options.simulate = parser.isSet(simulate);

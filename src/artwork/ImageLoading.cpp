@@ -4,14 +4,19 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -108,33 +113,57 @@ QImage ImageLoading::image(const QUrl& fileUrl) {
         throw ActionError::failed(
             QStringLiteral("“%1” is not a local file").arg(fileUrl.toDisplayString()));
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    // Opened without blocking and checked on the descriptor itself: opening a FIFO for reading
+    // waits for a writer, and a name checked before the open could be swapped for one after.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
         throw ActionError::failed(
-            QStringLiteral("The file “%1” could not be read: it does not exist").arg(path));
+            QStringLiteral("The file “%1” could not be read: %2")
+                .arg(path, error == ENOENT ? QStringLiteral("it does not exist")
+                                           : QString::fromLocal8Bit(std::strerror(error))));
     }
-    if (info.isDir()) {
+    const struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        throw ActionError::failed(QStringLiteral("The file “%1” could not be read: %2")
+                                      .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    if (S_ISDIR(status.st_mode)) {
         throw ActionError::failed(
             QStringLiteral("The file “%1” could not be read: it is a folder").arg(path));
     }
-    if (info.size() > maxBytes) {
+    // Pipes, sockets and devices may never end or may block in a read.
+    if (!S_ISREG(status.st_mode)) {
+        throw ActionError::failed(
+            QStringLiteral("The file “%1” could not be read: it is not a regular file").arg(path));
+    }
+    if (status.st_size > maxBytes) {
         throw ImageLoadError(ImageLoadError::tooLarge);
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw ActionError::failed(
-            QStringLiteral("The file “%1” could not be read: %2").arg(path, file.errorString()));
-    }
-    // Devices and pipes report no size, and a file may grow after it was measured: read one
-    // byte past the limit so that the byte check below still sees an oversized source.
+    // Read by the measured size, one byte more to notice a file that grew meanwhile; growth is
+    // followed up to one byte past the limit so that the byte check below still sees it.
     QByteArray data;
-    data.resize(maxBytes + 1);
+    data.resize(qsizetype(status.st_size) + 1);
     int64_t filled = 0;
-    while (filled < int64_t(data.size())) {
-        const qint64 got = file.read(data.data() + filled, data.size() - filled);
+    for (;;) {
+        if (filled == int64_t(data.size())) {
+            if (filled > maxBytes) {
+                break;
+            }
+            data.resize(qsizetype(std::min(filled * 2, maxBytes + 1)));
+        }
+        const ssize_t got = ::read(fd, data.data() + filled, size_t(data.size() - filled));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
         if (got < 0) {
             throw ActionError::failed(QStringLiteral("The file “%1” could not be read: %2")
-                                          .arg(path, file.errorString()));
+                                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         }
         if (got == 0) {
             break;

@@ -29,7 +29,8 @@ public:
 
     // Decodes the file at `fileUrl` (a local file URL, or a URL holding just a path). Throws
     // ImageLoadError::tooLarge without reading a file that is larger than `maxBytes`, and
-    // ActionError when the file is missing, is a folder or cannot be read.
+    // ActionError when the file is missing, is a folder, is not a regular file (a pipe, socket
+    // or device: refused without blocking) or cannot be read.
     static QImage image(const QUrl& fileUrl);
 
     // Decodes encoded bytes (PNG, JPEG, GIF, WebP, TIFF, BMP and the other formats Qt reads;

@@ -12,7 +12,7 @@
 #include <mutex>
 
 // A ScriptRunner that records each run (program and arguments) and whether it ran on the main
-// thread; a non-empty `failure` makes runs fail with it.
+// thread; a non-empty `failure` makes runs fail with it. stopAll() is only recorded.
 class FakeScriptRunner : public ScriptRunner {
 public:
     void run(const QString& executable, const QStringList& arguments) override {
@@ -26,7 +26,13 @@ public:
         }
     }
 
+    void stopAll() override {
+        std::lock_guard lock(mutex);
+        stopped = true;
+    }
+
     std::mutex mutex;
+    bool stopped = false;
     QList<QStringList> runs;
     QString failure;
     int runsOnMain = 0;

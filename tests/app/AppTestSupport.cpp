@@ -20,16 +20,11 @@ QString virtualMsdTwoID() {
         .identity(QString::fromLatin1(VirtualPads::msdTwoSerial), VirtualPads::msdTwoLocation);
 }
 
-void writeColoredKeyOne(const QString& settingsRoot, const QString& imageFolder,
-                        const QColor& color) {
-    QImage image(40, 40, QImage::Format_RGB32);
-    image.fill(color);
-    const QString imagePath = QDir(imageFolder).filePath(QStringLiteral("key-one.png"));
-    ASSERT_TRUE(image.save(imagePath, "PNG"));
-
+void writeDisplayPadScene(const QString& settingsRoot,
+                          const std::function<void(QuorvelScene&)>& edit) {
     SavedConfiguration configuration;
     QuorvelScene scene = DefaultConfiguration::scene(DeviceKind::mountain);
-    scene.keys[0].imagePath = imagePath;
+    edit(scene);
     configuration.scenes.append(scene);
     configuration.activeSceneID = scene.id;
 
@@ -38,6 +33,16 @@ void writeColoredKeyOne(const QString& settingsRoot, const QString& imageFolder,
     QFile out(folder.filePath(QStringLiteral("bindings.json")));
     ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
     out.write(ConfigurationJson::encode(configuration));
+}
+
+void writeColoredKeyOne(const QString& settingsRoot, const QString& imageFolder,
+                        const QColor& color) {
+    QImage image(40, 40, QImage::Format_RGB32);
+    image.fill(color);
+    const QString imagePath = QDir(imageFolder).filePath(QStringLiteral("key-one.png"));
+    ASSERT_TRUE(image.save(imagePath, "PNG"));
+    writeDisplayPadScene(settingsRoot,
+                         [&](QuorvelScene& scene) { scene.keys[0].imagePath = imagePath; });
 }
 
 QColor displayPadKeyColor(const QImage& picture, int key) {

@@ -4,9 +4,18 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
+struct QuorvelScene;
+
 // Device ids of the standard virtual pads.
 QString virtualDisplayPadID();
 QString virtualMsdTwoID();
+
+// Lays down a bindings file for the virtual DisplayPad under `settingsRoot`: one default scene,
+// changed by `edit`.
+void writeDisplayPadScene(const QString& settingsRoot,
+                          const std::function<void(QuorvelScene&)>& edit);
 
 // Lays down a bindings file for the virtual DisplayPad under `settingsRoot` in which key 1 shows
 // a solid image of `color` (written beside it in `imageFolder`).

@@ -1,5 +1,6 @@
 #include "app/QuorvelApplication.h"
 #include "app/VirtualPadService.h"
+#include "config/QuorvelScene.h"
 #include "support/TestSupport.h"
 
 #include "AppTestSupport.h"
@@ -15,6 +16,8 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -52,17 +55,25 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("runtime")));
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), busAddress);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         return env;
     }
-    void start(QProcess& process, const QString& busAddress, QStringList extra = {}) {
-        process.setProcessEnvironment(environment(busAddress));
-        process.start(QStringLiteral(QUORVEL_EXECUTABLE),
-                      QStringList{QStringLiteral("--simulate"), QStringLiteral("--headless"),
-                                  QStringLiteral("--virtual-only")} +
-                          extra);
+    // Headless unless `display` sets up the display variables.
+    void start(QProcess& process, const QString& busAddress, QStringList extra = {},
+               const std::function<void(QProcessEnvironment&)>& display = {}) {
+        QProcessEnvironment env = environment(busAddress);
+        extra << QStringLiteral("--simulate") << QStringLiteral("--virtual-only");
+        if (display) {
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            display(env);
+        } else {
+            extra << QStringLiteral("--headless");
+        }
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(QUORVEL_EXECUTABLE), extra);
         ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
     }
 
@@ -210,6 +221,12 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(bindings); }, std::chrono::seconds(30)))
         << output(program).toStdString();
 
+    // The lock file keeps a second copy out all the same.
+    start(second, QStringLiteral("unix:path=") + path(QStringLiteral("no-bus-here")));
+    ASSERT_TRUE(finished(second));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(output(second).contains("already running")) << output(second).toStdString();
+
     ::kill(static_cast<pid_t>(program.processId()), SIGINT);
     ASSERT_TRUE(finished(program));
     const QString log = output(program);
@@ -217,6 +234,68 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
     EXPECT_EQ(program.exitCode(), 0) << log.toStdString();
     EXPECT_TRUE(log.contains("No D-Bus session bus")) << log.toStdString();
     EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit:")) << log.toStdString();
+}
+
+// A quit leaves nothing a key started behind: the running script is ended with its process
+// group (this one ignores SIGTERM, so it takes the kill after the grace), the action queued behind
+// it never runs, and the program does not wait for the script's 60-second limit. SIGHUP quits
+// the same way; a second signal exits at once and still takes the script along. The rows also
+// start on a live X display and on one that cannot be reached, where the program goes headless.
+TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
+    ASSERT_TRUE(waitUntil([&] { return xvfb.canReadLine(); })) << xvfb.errorString().toStdString();
+    const QString liveDisplay = ":" + QString::fromLatin1(xvfb.readLine()).trimmed();
+    const QString pidFile = path(QStringLiteral("script.pid"));
+    const QString marker = path(QStringLiteral("queued-action-ran"));
+    writeDisplayPadScene(settingsRoot(), [&](QuorvelScene& scene) {
+        scene.keys[0].action = scene.keys[1].action = QStringLiteral("Shell script");
+        scene.keys[0].argument =
+            QString("trap '' TERM; echo $$ > '%1'; exec sleep 600").arg(pidFile);
+        scene.keys[1].argument = QString("touch '%1'").arg(marker);
+    });
+    struct Row {
+        std::vector<int> signals;
+        int exitCode;
+        QString display;  // empty: none
+        bool fallsBack;
+    };
+    const Row rows[] = {{{SIGTERM}, 0, liveDisplay, false},
+                        {{SIGHUP}, 0, QStringLiteral(":97"), true},
+                        {{SIGTERM, SIGINT}, 128 + SIGINT, QString(), false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.display.toStdString() + " signal " + std::to_string(row.signals.back()));
+        QFile::remove(pidFile);
+        start(program, bus.address(), {}, [&](QProcessEnvironment& env) {
+            if (!row.display.isEmpty()) {
+                env.insert(QStringLiteral("DISPLAY"), row.display);
+                env.insert(QStringLiteral("WAYLAND_DISPLAY"), path(QStringLiteral("no-wayland")));
+            }
+        });
+        ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
+            << output(program).toStdString();
+        for (int key : {1, 2}) {
+            call("PressKey", {QStringLiteral("displaypad"), key});
+            call("ReleaseKey", {QStringLiteral("displaypad"), key});
+            ASSERT_TRUE(waitUntil([&] { return readFile(pidFile).toLongLong() > 0; }));
+        }
+        const qint64 script = readFile(pidFile).trimmed().toLongLong();
+        for (int signal : row.signals) {
+            ::kill(static_cast<pid_t>(program.processId()), signal);
+        }
+        ASSERT_TRUE(finished(program)) << "the quit waited for the script";
+        const QString log = output(program);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log.toStdString();
+        EXPECT_EQ(program.exitCode(), row.exitCode) << log.toStdString();
+        EXPECT_EQ(log.contains("quit frame shown on 2 pads"), row.exitCode == 0)
+            << log.toStdString();
+        EXPECT_EQ(log.count("No display could be reached"), row.fallsBack ? 1 : 0)
+            << log.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return processGone(script); })) << "script left running";
+        EXPECT_FALSE(QFile::exists(marker));
+    }
+    xvfb.kill();
+    xvfb.waitForFinished();
 }
 
 TEST_F(QuorvelProgram, RefusesOptionsThatNeedSimulation) {

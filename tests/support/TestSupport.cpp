@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -72,4 +73,17 @@ void endWithTest(QProcess& process) {
             _exit(1);
         }
     });
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool processGone(qint64 pid) {
+    // /proc rather than kill(pid, 0): a killed child whose new parent has not reaped it yet
+    // still answers a signal but is as good as gone.
+    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype close = stat.lastIndexOf(')');
+    return close <= 0 || stat.mid(close + 2, 1) == "Z";
 }

@@ -51,3 +51,9 @@ QByteArray hexBytes(const char* text);
 // ends (a sanitizer halt or a crash included): the kernel kills the child when its parent dies.
 // Call before `start`.
 void endWithTest(QProcess& process);
+
+// The whole file, or empty bytes when it cannot be read.
+QByteArray readFile(const QString& path);
+
+// Whether process `pid` has ended (a zombie nobody has reaped yet counts as ended).
+bool processGone(qint64 pid);

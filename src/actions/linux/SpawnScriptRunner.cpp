@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -14,6 +16,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,6 +58,32 @@ int openPidFd(pid_t pid) {
 }
 
 constexpr int fallbackTickMs = 50;
+
+// The process groups of every script running now, for killRunningScripts(). A signal handler
+// may only read lock-free atomics, hence a fixed table rather than the runners' own lists.
+// A group is entered before its leader can exit and removed before the leader is reaped, so the
+// id can never belong to somebody else's group while it is listed.
+std::array<std::atomic<pid_t>, 64> runningGroups{};
+
+void trackGroup(pid_t group) {
+    for (std::atomic<pid_t>& slot : runningGroups) {
+        pid_t free = 0;
+        if (slot.compare_exchange_strong(free, group)) {
+            return;
+        }
+    }
+    logLine("More than %zu scripts run at once; script %d would outlive an immediate exit",
+            runningGroups.size(), int(group));
+}
+
+void untrackGroup(pid_t group) {
+    for (std::atomic<pid_t>& slot : runningGroups) {
+        pid_t listed = group;
+        if (slot.compare_exchange_strong(listed, 0)) {
+            return;
+        }
+    }
+}
 
 // Collects standard error up to a limit. Bytes past the limit are counted and dropped.
 class ErrorOutput {
@@ -115,8 +144,46 @@ QString describeLimit(std::chrono::milliseconds limit) {
 
 }  // namespace
 
-SpawnScriptRunner::SpawnScriptRunner(std::chrono::milliseconds timeLimit, std::size_t stderrLimit)
-    : timeLimit_(timeLimit), stderrLimit_(stderrLimit) {
+SpawnScriptRunner::SpawnScriptRunner(std::chrono::milliseconds timeLimit, std::size_t stderrLimit,
+                                     std::chrono::milliseconds stopGrace)
+    : timeLimit_(timeLimit),
+      stderrLimit_(stderrLimit),
+      stopGrace_(stopGrace),
+      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+}
+
+SpawnScriptRunner::~SpawnScriptRunner() {
+    if (wake_ >= 0) {
+        ::close(wake_);
+    }
+}
+
+void SpawnScriptRunner::killRunningScripts() noexcept {
+    for (const std::atomic<pid_t>& slot : runningGroups) {
+        const pid_t group = slot.load();
+        if (group > 0) {
+            ::kill(-group, SIGKILL);
+        }
+    }
+}
+
+void SpawnScriptRunner::stopAll() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        for (const pid_t group : running_) {
+            ::kill(-group, SIGTERM);
+        }
+    }
+    if (wake_ >= 0) {
+        ::eventfd_write(wake_, 1);
+    }
+}
+
+void SpawnScriptRunner::forget(pid_t group) {
+    untrackGroup(group);
+    std::lock_guard lock(mutex_);
+    running_.erase(std::remove(running_.begin(), running_.end(), group), running_.end());
 }
 
 void SpawnScriptRunner::run(const QString& executable, const QStringList& arguments) {
@@ -163,33 +230,70 @@ void SpawnScriptRunner::run(const QString& executable, const QStringList& argume
     posix_spawnattr_setsigdefault(&attributes, &signals);
 
     pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
+    int spawned = 0;
+    {
+        // Under the lock, so that a stopAll() either comes first and nothing starts, or comes
+        // after and finds the new script listed.
+        std::lock_guard lock(mutex_);
+        if (!stopping_) {
+            spawned =
+                posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
+            if (spawned == 0) {
+                running_.push_back(pid);
+                trackGroup(pid);
+            }
+        }
+    }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     writeEnd.reset();
+    if (pid < 0 && spawned == 0) {
+        throw ActionError::failed(
+            QStringLiteral("%1 was not started: the program is quitting").arg(executable));
+    }
     if (spawned != 0) {
         throw ActionError::failed(QStringLiteral("Could not launch %1: %2")
                                       .arg(executable, QString::fromLocal8Bit(strerror(spawned))));
     }
+    // Until the script is reaped its group must stay listed, also when this function throws.
+    struct Listed {
+        SpawnScriptRunner* runner;
+        pid_t group;
+        ~Listed() {
+            if (group > 0) {
+                runner->forget(group);
+            }
+        }
+    } listed{this, pid};
 
     Descriptor pidFd(openPidFd(pid));
     ErrorOutput errorOutput(stderrLimit_);
-    const Clock::time_point deadline = Clock::now() + timeLimit_;
+    Clock::time_point deadline = Clock::now() + timeLimit_;
     bool exited = false;
     bool timedOut = false;
+    bool stopped = false;
     bool pipeOpen = true;
     int status = 0;
     char buffer[16384];
 
     auto reap = [&](int flags) {
-        pid_t result;
+        // Looked at without reaping first: the group leaves the lists while its leader is still
+        // a zombie, whose id nobody else can have yet.
+        siginfo_t info{};
+        int result;
         do {
-            result = ::waitpid(pid, &status, flags);
+            result = ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT | flags);
         } while (result < 0 && errno == EINTR);
-        if (result == pid || (result < 0 && errno == ECHILD)) {
-            exited = true;
+        if (result == 0 && info.si_pid == 0) {
+            return;  // still running
         }
+        forget(pid);
+        listed.group = 0;
+        pid_t reaped;
+        do {
+            reaped = ::waitpid(pid, &status, 0);
+        } while (reaped < 0 && errno == EINTR);
+        exited = true;
     };
     auto readOnce = [&]() {
         const ssize_t count = ::read(readEnd.get(), buffer, sizeof buffer);
@@ -219,16 +323,21 @@ void SpawnScriptRunner::run(const QString& executable, const QStringList& argume
                 continue;
             }
         }
+        if (!stopped && stopping_) {
+            // stopAll() has sent SIGTERM; a script that ignores it is killed after the grace.
+            stopped = true;
+            deadline = std::min(deadline, Clock::now() + stopGrace_);
+        }
         const auto remaining =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (remaining.count() <= 0) {
             ::kill(-pid, SIGKILL);
-            timedOut = true;
+            timedOut = !stopped;
             reap(0);
             continue;
         }
 
-        pollfd fds[2];
+        pollfd fds[3];
         nfds_t count = 0;
         int pipeIndex = -1;
         int pidIndex = -1;
@@ -240,8 +349,12 @@ void SpawnScriptRunner::run(const QString& executable, const QStringList& argume
             pidIndex = static_cast<int>(count);
             fds[count++] = {pidFd.get(), POLLIN, 0};
         }
+        // Once signalled the counter stays readable; it is only watched until then.
+        if (wake_ >= 0 && !stopped) {
+            fds[count++] = {wake_, POLLIN, 0};
+        }
         int timeout = static_cast<int>(std::min<long long>(remaining.count(), 1000 * 60 * 60));
-        if (pidFd.get() < 0) {
+        if (pidFd.get() < 0 || wake_ < 0) {
             timeout = std::min(timeout, fallbackTickMs);
         }
         const int ready = ::poll(fds, count, timeout);
@@ -263,6 +376,8 @@ void SpawnScriptRunner::run(const QString& executable, const QStringList& argume
         }
     }
 
+    // A script that SIGTERM ended before the loop saw the request was stopped all the same.
+    stopped = stopped || stopping_;
     if (errorOutput.dropped() > 0) {
         logLine("Script wrote %zu more bytes to standard error than are kept",
                 errorOutput.dropped());
@@ -274,6 +389,10 @@ void SpawnScriptRunner::run(const QString& executable, const QStringList& argume
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         return;
+    }
+    if (stopped) {
+        throw ActionError::failed(
+            QStringLiteral("The script was stopped because the program is quitting"));
     }
     throw ActionError::failed(messageFromErrorOutput(errorOutput.bytes()));
 }

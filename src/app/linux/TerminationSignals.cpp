@@ -16,9 +16,13 @@ namespace {
 int writeEnd = -1;
 std::atomic<int> caught{0};
 std::atomic<bool> installed{false};
+std::atomic<TerminationSignals::LastWords> lastWords{nullptr};
 
 void handleTermination(int signal) {
     if (caught.fetch_add(1) > 0) {
+        if (const TerminationSignals::LastWords last = lastWords.load()) {
+            last();
+        }
         _exit(128 + signal);
     }
     const int saved = errno;
@@ -33,9 +37,10 @@ struct TerminationSignals::Saved {
     int readEnd = -1;
     struct sigaction interrupt {};
     struct sigaction terminate {};
+    struct sigaction hangUp {};
 };
 
-TerminationSignals::TerminationSignals(QObject* parent)
+TerminationSignals::TerminationSignals(LastWords beforeImmediateExit, QObject* parent)
     : QObject(parent), saved_(std::make_unique<Saved>()) {
     if (installed.exchange(true)) {
         throw std::logic_error("TerminationSignals already installed");
@@ -49,6 +54,7 @@ TerminationSignals::TerminationSignals(QObject* parent)
     saved_->readEnd = ends[0];
     writeEnd = ends[1];
     caught = 0;
+    lastWords = beforeImmediateExit;
 
     struct sigaction action {};
     action.sa_handler = handleTermination;
@@ -56,6 +62,7 @@ TerminationSignals::TerminationSignals(QObject* parent)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &saved_->interrupt);
     sigaction(SIGTERM, &action, &saved_->terminate);
+    sigaction(SIGHUP, &action, &saved_->hangUp);
 
     notifier_ = std::make_unique<QSocketNotifier>(saved_->readEnd, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readPipe(); });
@@ -64,6 +71,8 @@ TerminationSignals::TerminationSignals(QObject* parent)
 TerminationSignals::~TerminationSignals() {
     sigaction(SIGINT, &saved_->interrupt, nullptr);
     sigaction(SIGTERM, &saved_->terminate, nullptr);
+    sigaction(SIGHUP, &saved_->hangUp, nullptr);
+    lastWords = nullptr;
     notifier_.reset();
     close(saved_->readEnd);
     close(writeEnd);

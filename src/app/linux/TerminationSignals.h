@@ -6,14 +6,17 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread, so that the orderly quit (every
-// pad's quit frame first) runs in the event loop rather than inside a signal handler. The handler
-// only writes the signal number into a pipe that a QSocketNotifier watches (the self-pipe idiom;
-// write() is async-signal-safe, nothing else the quit needs is).
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the main thread, so that the orderly quit
+// (every pad's quit frame first) runs in the event loop rather than inside a signal handler. The
+// handler only writes the signal number into a pipe that a QSocketNotifier watches (the
+// self-pipe idiom; write() is async-signal-safe, nothing else the quit needs is). SIGHUP is
+// what closing the terminal sends; it ends the program the same orderly way.
 //
-// A second SIGINT or SIGTERM after the first ends the process at once with status 128 + signal:
-// the user asked twice, so a pad that does not answer must not hold the quit up. This is decided
-// inside the handler, so it works even if the main thread is stuck.
+// A second signal after the first ends the process at once with status 128 + signal: the user
+// asked twice, so a pad that does not answer must not hold the quit up. This is decided inside
+// the handler, so it works even if the main thread is stuck. `beforeImmediateExit`, when given,
+// runs in the handler just before that exit (it must be async-signal-safe), so that nothing the
+// program started outlives it.
 //
 // Threads: create and destroy on the main thread. At most one instance may exist at a time (the
 // handlers are process-wide); a second construction throws std::logic_error. Destruction restores
@@ -23,7 +26,9 @@ class TerminationSignals : public QObject {
     Q_OBJECT
 
 public:
-    explicit TerminationSignals(QObject* parent = nullptr);
+    using LastWords = void (*)() noexcept;
+
+    explicit TerminationSignals(LastWords beforeImmediateExit = nullptr, QObject* parent = nullptr);
     ~TerminationSignals() override;
 
     TerminationSignals(const TerminationSignals&) = delete;
@@ -33,7 +38,7 @@ public:
     int received() const { return received_; }
 
 Q_SIGNALS:
-    // The first SIGINT or SIGTERM arrived; `signal` is its number. Main thread.
+    // The first SIGINT, SIGTERM or SIGHUP arrived; `signal` is its number. Main thread.
     void terminationRequested(int signal);
 
 private:

@@ -20,11 +20,6 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
-}
-
 }  // namespace
 
 class BacklightBrightnessTest : public ::testing::Test {
@@ -114,7 +109,7 @@ TEST_F(BacklightBrightnessTest, ChangesClampAtTheEndsAndAlwaysMoveThePanel) {
         FakeSystemServices services(bus.address(), sysfs(), c.logind, false);
         BacklightBrightness display(options());
         display.change(c.change);
-        EXPECT_EQ(readFile(sysfs() + "/panel/brightness"), c.expected);
+        EXPECT_EQ(readFile(sysfs() + "/panel/brightness").trimmed(), c.expected);
     }
 }
 
@@ -122,7 +117,7 @@ TEST_F(BacklightBrightnessTest, RefusedWriteReportsItsMessage) {
     ASSERT_TRUE(QDir().mkpath(sysfs() + "/panel"));
     // A readable number that even root cannot write.
     ASSERT_TRUE(QFile::link("/proc/sys/kernel/ngroups_max", sysfs() + "/panel/brightness"));
-    const QByteArray groups = readFile("/proc/sys/kernel/ngroups_max");
+    const QByteArray groups = readFile("/proc/sys/kernel/ngroups_max").trimmed();
     ASSERT_TRUE(
         writeFile(sysfs() + "/panel/max_brightness", QByteArray::number(groups.toLongLong() * 2)));
     BacklightBrightness display(options());

@@ -10,19 +10,6 @@
 
 #include <cstdlib>
 
-namespace {
-// Whether `pid` still runs (a zombie waiting for init to reap it counts as gone).
-bool running(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    const QByteArray fields = stat.readAll();
-    const qsizetype end = fields.lastIndexOf(')');
-    return end >= 0 && fields.mid(end + 2, 1) != "Z";
-}
-}  // namespace
-
 // Run only as the child of the test below: starts a server, tells its pid, then dies abruptly,
 // as a test does when a sanitizer halts it.
 TEST(ServerLifetime, DISABLED_StartServerThenAbort) {
@@ -56,5 +43,5 @@ TEST(ServerLifetime, ServersEndWhenTheTestAborts) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << child.readAll().toStdString();
     const qint64 pid = file.readAll().toLongLong();
     ASSERT_GT(pid, 0);
-    EXPECT_TRUE(waitUntil([&] { return !running(pid); })) << "pulseaudio " << pid << " outlived";
+    EXPECT_TRUE(waitUntil([&] { return processGone(pid); })) << "pulseaudio " << pid << " outlived";
 }

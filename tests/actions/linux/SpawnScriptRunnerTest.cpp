@@ -25,21 +25,6 @@ std::optional<QString> runShell(SpawnScriptRunner& runner, const QString& script
     }
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool processGone(qint64 pid) {
-    if (::kill(static_cast<pid_t>(pid), 0) != 0) {
-        return true;
-    }
-    // A killed child whose new parent has not reaped it yet is as good as gone.
-    const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype close = stat.lastIndexOf(')');
-    return close > 0 && stat.mid(close + 2, 1) == "Z";
-}
-
 }  // namespace
 
 TEST(SpawnScriptRunner, FailureReportsExactlyWhatTheScriptWroteToStandardError) {

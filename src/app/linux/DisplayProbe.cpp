@@ -1,0 +1,95 @@
+#include "app/linux/DisplayProbe.h"
+
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+}  // namespace
+
+QString displayProblem(int argc, char* argv[], std::chrono::milliseconds limit) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return QStringLiteral("the display could not be tried: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // What Qt says about the display goes to the parent; nothing else is printed.
+        ::dup2(ends[1], STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            ::dup2(null, STDOUT_FILENO);
+        }
+        int count = argc;
+        QGuiApplication application(count, argv);
+        ::_exit(0);
+    }
+    ::close(ends[1]);
+    if (child < 0) {
+        const int error = errno;
+        ::close(ends[0]);
+        return QStringLiteral("the display could not be tried: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+
+    // Read until the child exits (not until the pipe closes: a helper it started may keep it).
+    std::string said;
+    bool late = false;
+    bool pipeOpen = true;
+    int status = 0;
+    const Clock::time_point deadline = Clock::now() + limit;
+    auto readSome = [&] {
+        char buffer[4096];
+        const ssize_t got = ::read(ends[0], buffer, sizeof buffer);
+        if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+            pipeOpen = false;
+        } else if (got > 0 && said.size() < 64 * 1024) {
+            said.append(buffer, size_t(got));
+        }
+        return got > 0;
+    };
+    for (;;) {
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+            while (pipeOpen && readSome()) {
+            }
+            break;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            late = true;
+            ::kill(child, SIGKILL);
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        pollfd watched{ends[0], POLLIN, 0};
+        const int tick = int(std::min<long long>(left.count(), 20));
+        if (::poll(&watched, pipeOpen ? 1 : 0, tick) > 0) {
+            readSome();
+        }
+    }
+    ::close(ends[0]);
+    if (late) {
+        return QStringLiteral("the display did not answer within %1 seconds")
+            .arg(double(limit.count()) / 1000.0);
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        return {};
+    }
+    const QString first = QString::fromLocal8Bit(said.data(), qsizetype(said.size()))
+                              .section(QLatin1Char('\n'), 0, 0);
+    return first.trimmed().isEmpty() ? QStringLiteral("Qt could not start on it") : first.trimmed();
+}
