@@ -41,6 +41,14 @@ void DeviceStore::start() {
     handlers.removed = [this](const std::shared_ptr<HidDevice>& device) { removed(device); };
     handlers.input = [this](uint32_t result, const std::shared_ptr<HidDevice>& device,
                             const QByteArray& report) { input(result, device, report); };
+    handlers.failed = [this](uint32_t code, const QString& reason) {
+        // No pad will ever attach: the standing "Connect ..." hint would send the user looking
+        // for a cable problem.
+        message_ = QStringLiteral("HID access failed: ") + UsbStatus::hex(code);
+        logLine("%s (%s)", qUtf8Printable(message_), qUtf8Printable(reason));
+        Q_EMIT messageChanged();
+        Q_EMIT changed();
+    };
     started_ = true;
     manager_->start(std::move(matching), std::move(handlers));
 }
