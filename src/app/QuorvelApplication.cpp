@@ -118,6 +118,7 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     environment.settingsRoot = backends_.settingsRoot;
     environment.padUsb = std::move(padUsb);
     environment.services = backends_.services;
+    environment.calibrate = options_.calibrate;
     store_ = std::make_unique<DeviceStore>(std::move(hid), std::move(environment));
 
     if (simulated) {

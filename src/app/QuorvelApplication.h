@@ -38,6 +38,8 @@ public:
         // Folder into which each virtual pad's picture is written as "<pad name>.png" once the
         // quit frames have been painted; empty writes nothing.
         QString picturesAtQuit;
+        // MSD-TWO screen buttons carry the alignment bars ("--calibrate").
+        bool calibrate = false;
     };
 
     // Where the store finds pads and desktop services. realPads() gives the Linux ones; tests
