@@ -7,7 +7,9 @@
 #include "app/CompositePadUsb.h"
 #include "app/VirtualPadService.h"
 #include "app/VirtualPads.h"
+#include "app/linux/SleepMonitor.h"
 #include "core/Log.h"
+#include "core/MainThread.h"
 #include "device/linux/LibusbPadUsb.h"
 #include "device/linux/LinuxHidManager.h"
 #include "device/virtual/SimulatedHidManager.h"
@@ -34,6 +36,7 @@ QuorvelApplication::QuorvelApplication(Options options, Backends backends, QDBus
 
 QuorvelApplication::~QuorvelApplication() {
     // The D-Bus object refers to the virtual pads, and they to the store's HID manager.
+    sleepMonitor_.reset();
     service_.reset();
     virtualPads_.reset();
     store_.reset();
@@ -44,6 +47,7 @@ QuorvelApplication::Backends QuorvelApplication::realPads() {
     backends.hid = std::make_unique<LinuxHidManager>();
     backends.padUsb = std::make_shared<LibusbPadUsb>();
     backends.services = std::make_shared<const PlatformServices>(linuxPlatformServices());
+    backends.systemBus = QDBusConnection::systemBus();
     return backends;
 }
 
@@ -131,6 +135,23 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     }
 
     store_->start();
+    if (backends_.systemBus) {
+        sleepMonitor_ = std::make_unique<SleepMonitor>(*backends_.systemBus);
+        connect(sleepMonitor_.get(), &SleepMonitor::goingToSleep, this, [this] {
+            if (!quitting_) {
+                store_->suspend();
+            }
+        });
+        connect(sleepMonitor_.get(), &SleepMonitor::resumed, this, [this] {
+            logLine("Resumed from sleep: pads are brought up again in %lld ms",
+                    static_cast<long long>(resumeSettle.count()));
+            runOnMainAfter(resumeSettle, this, [this] {
+                if (!quitting_) {
+                    store_->resume();
+                }
+            });
+        });
+    }
     logLine("Quorvel Zodovuvur running without tray icon and window%s",
             options_.simulate ? ", with one virtual pad of each kind" : "");
     return Launch::running;

@@ -9,10 +9,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
 class DeviceStore;
+class SleepMonitor;
 class VirtualPadService;
 class VirtualPads;
 struct PlatformServices;
@@ -49,6 +51,8 @@ public:
         std::shared_ptr<PadUsb> padUsb;   // may be null: no real DisplayPad image interface
         std::shared_ptr<const PlatformServices> services;
         QString settingsRoot;  // empty: the default folder under the XDG data home
+        // Where logind announces sleep and resume; none: pads are not brought up after sleep.
+        std::optional<QDBusConnection> systemBus;
     };
 
     enum class Launch {
@@ -80,6 +84,11 @@ public:
     void quit();
     bool isQuitting() const { return quitting_; }
 
+    // How long after resume the pads are brought up again: a pad the kernel dropped while
+    // resuming comes back through udev as a new attach in that time, instead of being driven
+    // through its stale node first.
+    static constexpr std::chrono::milliseconds resumeSettle{1000};
+
     // Valid after launch().
     DeviceStore* store() const { return store_.get(); }
     VirtualPads* virtualPads() const { return virtualPads_.get(); }
@@ -98,6 +107,7 @@ private:
     std::unique_ptr<DeviceStore> store_;
     std::unique_ptr<VirtualPads> virtualPads_;
     std::unique_ptr<VirtualPadService> service_;
+    std::unique_ptr<SleepMonitor> sleepMonitor_;
     bool launched_ = false;
     bool quitting_ = false;
     bool ownsName_ = false;
