@@ -10,7 +10,9 @@
 #include "app/VirtualPadService.h"
 #include "app/VirtualPads.h"
 #include "app/linux/InstanceLock.h"
+#include "app/linux/SleepMonitor.h"
 #include "core/Log.h"
+#include "core/MainThread.h"
 #include "device/linux/LibusbPadUsb.h"
 #include "device/linux/LinuxHidManager.h"
 #include "device/virtual/SimulatedHidManager.h"
@@ -37,6 +39,7 @@ QuorvelApplication::QuorvelApplication(Options options, Backends backends, QDBus
 
 QuorvelApplication::~QuorvelApplication() {
     // The D-Bus object refers to the virtual pads, and they to the store's HID manager.
+    sleepMonitor_.reset();
     service_.reset();
     virtualPads_.reset();
     store_.reset();
@@ -47,6 +50,7 @@ QuorvelApplication::Backends QuorvelApplication::realPads() {
     backends.hid = std::make_unique<LinuxHidManager>();
     backends.padUsb = std::make_shared<LibusbPadUsb>();
     backends.services = std::make_shared<const PlatformServices>(linuxPlatformServices());
+    backends.systemBus = QDBusConnection::systemBus();
     return backends;
 }
 
@@ -134,6 +138,7 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     environment.settingsRoot = backends_.settingsRoot;
     environment.padUsb = std::move(padUsb);
     environment.services = backends_.services;
+    environment.calibrate = options_.calibrate;
     store_ = std::make_unique<DeviceStore>(std::move(hid), std::move(environment));
 
     if (simulated) {
@@ -146,6 +151,23 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     }
 
     store_->start();
+    if (backends_.systemBus) {
+        sleepMonitor_ = std::make_unique<SleepMonitor>(*backends_.systemBus);
+        connect(sleepMonitor_.get(), &SleepMonitor::goingToSleep, this, [this] {
+            if (!quitting_) {
+                store_->suspend();
+            }
+        });
+        connect(sleepMonitor_.get(), &SleepMonitor::resumed, this, [this] {
+            logLine("Resumed from sleep: pads are brought up again in %lld ms",
+                    static_cast<long long>(resumeSettle.count()));
+            runOnMainAfter(resumeSettle, this, [this] {
+                if (!quitting_) {
+                    store_->resume();
+                }
+            });
+        });
+    }
     logLine("Quorvel Zodovuvur running without tray icon and window%s",
             options_.simulate ? ", with one virtual pad of each kind" : "");
     return Launch::running;

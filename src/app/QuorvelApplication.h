@@ -9,11 +9,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
 class DeviceStore;
 class InstanceLock;
+class SleepMonitor;
 class VirtualPadService;
 class VirtualPads;
 struct PlatformServices;
@@ -39,6 +41,8 @@ public:
         // Folder into which each virtual pad's picture is written as "<pad name>.png" once the
         // quit frames have been painted; empty writes nothing.
         QString picturesAtQuit;
+        // MSD-TWO screen buttons carry the alignment bars ("--calibrate").
+        bool calibrate = false;
     };
 
     // Where the store finds pads and desktop services. realPads() gives the Linux ones; tests
@@ -48,6 +52,8 @@ public:
         std::shared_ptr<PadUsb> padUsb;   // may be null: no real DisplayPad image interface
         std::shared_ptr<const PlatformServices> services;
         QString settingsRoot;  // empty: the default folder under the XDG data home
+        // Where logind announces sleep and resume; none: pads are not brought up after sleep.
+        std::optional<QDBusConnection> systemBus;
     };
 
     enum class Launch {
@@ -82,6 +88,11 @@ public:
     void quit();
     bool isQuitting() const { return quitting_; }
 
+    // How long after resume the pads are brought up again: a pad the kernel dropped while
+    // resuming comes back through udev as a new attach in that time, instead of being driven
+    // through its stale node first.
+    static constexpr std::chrono::milliseconds resumeSettle{1000};
+
     // Valid after launch().
     DeviceStore* store() const { return store_.get(); }
     VirtualPads* virtualPads() const { return virtualPads_.get(); }
@@ -102,6 +113,7 @@ private:
     std::unique_ptr<VirtualPadService> service_;
     std::unique_ptr<InstanceLock> instanceLock_;
     int pendingQuitParts_ = 0;
+    std::unique_ptr<SleepMonitor> sleepMonitor_;
     bool launched_ = false;
     bool quitting_ = false;
     bool ownsName_ = false;

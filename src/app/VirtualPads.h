@@ -73,6 +73,8 @@ public:
     void add(const QString& name, const std::shared_ptr<VirtualPad>& pad);
 
     QList<Listing> list() const;
+    // The pad itself, to look at what it received (unknownPad when there is none).
+    std::shared_ptr<VirtualPad> pad(const QString& name) const { return find(name).pad; }
 
     // DisplayPad key 1...12 goes down (and stays down) / comes up.
     void pressKey(const QString& pad, int key);

@@ -3,6 +3,7 @@
 #include "app/QuorvelApplication.h"
 #include "app/linux/DisplayProbe.h"
 #include "app/linux/TerminationSignals.h"
+#include "artwork/MSDArtwork.h"
 #include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
 
@@ -71,7 +72,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption virtualOnly(
         QStringLiteral("virtual-only"),
         QStringLiteral("With --simulate: leave real pads alone and drive only the virtual ones."));
-    parser.addOptions({listDevices, simulate, headless, background, picturesAtQuit, virtualOnly});
+    const QCommandLineOption calibrate(
+        QStringLiteral("calibrate"),
+        QStringLiteral("Draw red, green, blue and yellow alignment bars inside every MSD-TWO "
+                       "screen button, to check the picture against the pad's cut-outs."));
+    parser.addOptions(
+        {listDevices, simulate, headless, background, picturesAtQuit, virtualOnly, calibrate});
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -106,6 +112,7 @@ int main(int argc, char* argv[]) {
     QuorvelApplication::Options options;
     options.simulate = parser.isSet(simulate);
     options.picturesAtQuit = parser.value(picturesAtQuit);
+    options.calibrate = MSDArtwork::calibrationRequested(QCoreApplication::arguments());
     QuorvelApplication::Backends backends = QuorvelApplication::realPads();
     if (parser.isSet(virtualOnly)) {
         backends.hid.reset();

@@ -42,6 +42,10 @@ QByteArray DisplayPadProtocol::brightnessCommand(int level) {
     return bytes({0x31, 0x20, static_cast<uint8_t>(std::clamp(level, 0, maxBrightness))});
 }
 
+QByteArray DisplayPadProtocol::keyEventModeData() {
+    return bytes({0x01});
+}
+
 QByteArray DisplayPadProtocol::imagePayload(const QByteArray& image) {
     if (image.size() != imageByteCount) {
         throw std::invalid_argument("DisplayPad key image must be " +

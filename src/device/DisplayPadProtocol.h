@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <cstdint>
 #include <optional>
 #include <set>
 
@@ -26,6 +27,9 @@ public:
     static constexpr int outputReportID = 0;
     static constexpr int outputReportSize = 64;
     static constexpr int maxBrightness = 100;
+    // "Enable key-event mode" is output report 3 carrying the one byte 01 (03 01 on the wire),
+    // sent to the pad's HID interface before activation.
+    static constexpr uint8_t keyEventReportID = 3;
 
     // 11 80 00 00 01: activation; the pad echoes it.
     static QByteArray enableApplication();
@@ -38,6 +42,8 @@ public:
     static QByteArray imageComplete();
     // 31 20 b with b = level clamped to 0...100.
     static QByteArray brightnessCommand(int level);
+    // 01: the data of output report keyEventReportID.
+    static QByteArray keyEventModeData();
 
     // The 31744-byte payload for one key image: 306 zero bytes, the 31212 image bytes unchanged,
     // zero bytes to the end. Throws std::invalid_argument unless image has exactly 31212 bytes.

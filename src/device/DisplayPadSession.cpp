@@ -162,9 +162,8 @@ void DisplayPadSession::activate(const Images& images, int brightness) {
         if (!usb_) {
             throw ActionError::failed(failedWith(QStringLiteral("Open image interface"), error));
         }
-        if (const IOReturn prepared = mountain_prepare(usb_.get()); prepared != 0) {
-            throw ActionError::failed(
-                failedWith(QStringLiteral("Enable key-event mode"), prepared));
+        if (const IOReturn enabled = enableKeyEventMode(); enabled != 0) {
+            throw ActionError::failed(failedWith(QStringLiteral("Enable key-event mode"), enabled));
         }
         for (int attempt = 1;; ++attempt) {
             if (isStopped()) {
@@ -202,6 +201,40 @@ void DisplayPadSession::activate(const Images& images, int brightness) {
             self->callReady();
         }
     });
+}
+
+// Session queue. Key-event mode is output report 3 for the pad's HID interface. On Linux the
+// kernel's HID driver holds that interface, so usbfs refuses the same bytes as a control request
+// through the image interface's handle; the HID driver itself sends them when asked through the
+// HID device. The control request stays for a system without that request (a kernel before
+// 5.11), where it works as long as no driver holds the HID interface. Returns 0 or the code for
+// the message: that of the HID path when it exists and failed, else that of the USB request.
+IOReturn DisplayPadSession::enableKeyEventMode() {
+    const QByteArray node = device_->info().path.toLocal8Bit();
+    const uint32_t viaHid = device_->setNumberedOutputReport(
+        DisplayPadProtocol::keyEventReportID, DisplayPadProtocol::keyEventModeData());
+    if (viaHid == 0) {
+        logLine("DisplayPad key-event mode enabled through %s (HID output report 3)",
+                node.constData());
+        return 0;
+    }
+    if (viaHid == UsbStatus::unsupported) {
+        logLine(
+            "DisplayPad key-event mode: %s cannot send output report 3 (the kernel lacks "
+            "HIDIOCSOUTPUT, which Linux 5.11 added); trying the USB control request",
+            node.constData());
+    } else {
+        logLine("DisplayPad key-event mode through %s failed: %s; trying the USB control request",
+                node.constData(), qUtf8Printable(UsbStatus::hex(viaHid)));
+    }
+    const IOReturn viaUsb = mountain_prepare(usb_.get());
+    if (viaUsb == 0) {
+        logLine("DisplayPad key-event mode enabled through the USB control request");
+        return 0;
+    }
+    logLine("DisplayPad key-event mode through the USB control request failed: %s",
+            qUtf8Printable(UsbStatus::hex(viaUsb)));
+    return viaHid == UsbStatus::unsupported ? viaUsb : viaHid;
 }
 
 // Session queue.

@@ -51,6 +51,7 @@ private:
 
     // Everything below runs on the session's queue.
     void activate(const Images& images, int brightness);
+    IOReturn enableKeyEventMode();
     void drain();
     void write(const QByteArray& command);
     void waitForReply(const QByteArray& expected, SessionTiming::Duration timeout);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/UsbStatus.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -37,4 +39,18 @@ public:
     // Returns 0 on success, otherwise an IOKit-style status code of the USB status table (for
     // example 0xe00002c0 when the device is gone). Never throws.
     virtual uint32_t setOutputReport(const QByteArray& report) = 0;
+
+    // Sends output report `reportID` (1...255): the id, then `data`. Unlike setOutputReport this
+    // goes through the HID driver's own request for a numbered output report, so the report
+    // reaches the device even while the kernel's HID driver holds the interface (on Linux the
+    // hidraw request HIDIOCSOUTPUT: the kernel sends the report on the interface's interrupt
+    // OUT endpoint, or as a SET_REPORT control request when the interface has none).
+    // Called from a display session's queue; blocks until the device took the report. Returns 0;
+    // UsbStatus::unsupported when this device or the kernel has no such request (the caller may
+    // try another way); otherwise a status code. Never throws.
+    virtual uint32_t setNumberedOutputReport(uint8_t reportID, const QByteArray& data) {
+        (void)reportID;
+        (void)data;
+        return UsbStatus::unsupported;
+    }
 };

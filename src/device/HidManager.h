@@ -33,13 +33,18 @@ public:
         std::function<void(uint32_t result, const std::shared_ptr<HidDevice>& device,
                            const QByteArray& report)>
             input;
+        // Discovery could not start at all (the HID or udev library is unusable), so no device
+        // will be reported. `code` comes from the USB status table; `reason` says what failed,
+        // for the log.
+        std::function<void(uint32_t code, const QString& reason)> failed;
     };
 
     virtual ~HidManager() = default;
 
     // Begins monitoring for devices that match any of the rules. Problems that leave a device
     // unusable (for example no permission to open its node) are logged with the node and what
-    // to do about it; they never stop monitoring of the others.
+    // to do about it; they never stop monitoring of the others. A failure of discovery as a
+    // whole goes to `failed`.
     virtual void start(std::vector<Matching> matching, Handlers handlers) = 0;
 
     // Ends monitoring and closes every device. No handler is called after `stop` returns.

@@ -41,6 +41,14 @@ void DeviceStore::start() {
     handlers.removed = [this](const std::shared_ptr<HidDevice>& device) { removed(device); };
     handlers.input = [this](uint32_t result, const std::shared_ptr<HidDevice>& device,
                             const QByteArray& report) { input(result, device, report); };
+    handlers.failed = [this](uint32_t code, const QString& reason) {
+        // No pad will ever attach: the standing "Connect ..." hint would send the user looking
+        // for a cable problem.
+        message_ = QStringLiteral("HID access failed: ") + UsbStatus::hex(code);
+        logLine("%s (%s)", qUtf8Printable(message_), qUtf8Printable(reason));
+        Q_EMIT messageChanged();
+        Q_EMIT changed();
+    };
     started_ = true;
     manager_->start(std::move(matching), std::move(handlers));
 }
@@ -124,7 +132,15 @@ void DeviceStore::attach(const std::shared_ptr<HidDevice>& device) {
         model = createModel(id, *kind, location);
     }
     connections_[device.get()] = Connection{device, model};
+    connectModel(model, device, *kind, id, location);
+    if (!selectedID_) {
+        select(id);
+    }
+    Q_EMIT changed();
+}
 
+void DeviceStore::connectModel(Model* model, const std::shared_ptr<HidDevice>& device,
+                               DeviceKind kind, const QString& id, uint32_t location) {
     const QPointer<DeviceStore> store(this);
     const std::weak_ptr<HidDevice> weakDevice = device;
     model->connect(
@@ -134,16 +150,40 @@ void DeviceStore::attach(const std::shared_ptr<HidDevice>& device) {
                 store->recovery_.initialized(id);
             }
         },
-        [store, model, kind = *kind, weakDevice, id, location](const ActionError&) {
+        [store, model, kind, weakDevice, id, location](const ActionError&) {
             // The model lives as long as the store, so the store's presence vouches for it.
             if (store) {
                 store->recoverDisplayPad(model, kind, weakDevice, id, location);
             }
         });
-    if (!selectedID_) {
-        select(id);
+}
+
+void DeviceStore::suspend() {
+    sleeping_ = true;
+    logLine("Going to sleep: pads are brought up again after resume");
+}
+
+void DeviceStore::resume() {
+    sleeping_ = false;
+    if (shuttingDown_) {
+        return;
     }
-    Q_EMIT changed();
+    // Collected first: connecting may change the table's entries.
+    std::vector<std::pair<std::shared_ptr<HidDevice>, Model*>> attached;
+    for (const auto& [key, entry] : connections_) {
+        // A model that moved on to a newer device reference is brought up through that one.
+        if (entry.model->connection() && entry.model->connection()->belongsTo(key)) {
+            attached.emplace_back(entry.device, entry.model);
+        }
+    }
+    logLine("Bringing %d attached pads up again after sleep", static_cast<int>(attached.size()));
+    for (const auto& [device, model] : attached) {
+        const HidDeviceInfo& info = device->info();
+        connectModel(model, device, model->kind(), model->id(), info.locationID.value_or(0));
+    }
+    if (!attached.empty()) {
+        Q_EMIT changed();
+    }
 }
 
 void DeviceStore::removed(const std::shared_ptr<HidDevice>& device) {
@@ -178,8 +218,8 @@ void DeviceStore::recoverDisplayPad(Model* model, DeviceKind kind,
                                     const std::weak_ptr<HidDevice>& device, const QString& id,
                                     uint32_t location) {
     const std::shared_ptr<HidDevice> failed = device.lock();
-    if (kind != DeviceKind::mountain || shuttingDown_ || !failed || !model->connection() ||
-        !model->connection()->belongsTo(failed.get())) {
+    if (kind != DeviceKind::mountain || shuttingDown_ || sleeping_ || !failed ||
+        !model->connection() || !model->connection()->belongsTo(failed.get())) {
         return;
     }
     if (!recovery_.begin(id)) {

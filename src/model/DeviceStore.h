@@ -75,6 +75,13 @@ public:
     // buttons on quit: " and the reason. New attaches are ignored from now on.
     void clearDisplaysForQuit(std::function<void()> completion);
 
+    // The computer is going to sleep: pads lose host control until resume(), and failures until
+    // then are not repaired by re-enumerating the pad on a bus that is being suspended.
+    void suspend();
+    // After sleep: every attached pad is brought up again as on a new attach (a new session,
+    // activation, the first frame), each on its one model and connection.
+    void resume();
+
     // ModelDirectory
     QList<const Model*> models() const override;
 
@@ -92,6 +99,8 @@ private:
     };
 
     void attach(const std::shared_ptr<HidDevice>& device);
+    void connectModel(Model* model, const std::shared_ptr<HidDevice>& device, DeviceKind kind,
+                      const QString& id, uint32_t location);
     void removed(const std::shared_ptr<HidDevice>& device);
     void input(uint32_t result, const std::shared_ptr<HidDevice>& device, const QByteArray& report);
     Model* createModel(const QString& id, DeviceKind kind, uint32_t location);
@@ -111,5 +120,6 @@ private:
     std::map<const HidDevice*, Connection> connections_;
     bool shuttingDown_ = false;
     bool started_ = false;
+    bool sleeping_ = false;
     DeviceRecoveryPolicy recovery_;
 };

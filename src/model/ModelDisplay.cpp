@@ -110,7 +110,7 @@ std::optional<QByteArray> Model::renderKey(const Binding& binding, const QImage&
                                 wallpaper, keyIndex);
         case DeviceKind::msdTwo:
             return MSDArtwork::jpeg(image, MSDArtwork::buttonSize, MSDArtwork::buttonSize, {},
-                                    false, wallpaper, keyIndex);
+                                    false, wallpaper, keyIndex, environment_.calibrate);
     }
     return std::nullopt;
 }
@@ -191,7 +191,7 @@ DisplayFrame Model::shutdownFrame() const {
                 ? Artwork::bgr(QImage(), Artwork::displayPadKeySize, Artwork::displayPadKeySize, {},
                                background, index)
                 : MSDArtwork::jpeg(QImage(), MSDArtwork::buttonSize, MSDArtwork::buttonSize, {},
-                                   false, background, index);
+                                   false, background, index, environment_.calibrate);
         if (!bytes) {
             throw ActionError::failed(QStringLiteral("Could not render cleared button artwork"));
         }

@@ -28,4 +28,7 @@ struct ModelEnvironment {
     // a second while a pad follows it). Null means none at all: every action reports its
     // service as missing, and following refuses to start.
     std::shared_ptr<const PlatformServices> services;
+    // Every MSD-TWO screen button carries the coloured alignment bars ("--calibrate"), so that
+    // the image can be checked against the pad's screen cut-outs.
+    bool calibrate = false;
 };

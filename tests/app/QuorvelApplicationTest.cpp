@@ -1,7 +1,14 @@
+#include "DbusDaemon.h"
 #include "app/QuorvelApplication.h"
+#include "app/VirtualPads.h"
+#include "device/DisplayPadProtocol.h"
+#include "device/virtual/VirtualDisplayPad.h"
+#include "device/virtual/VirtualMsdTwo.h"
+#include "model/DeviceStore.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDBusMessage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,4 +52,52 @@ TEST(QuorvelApplication, QuitBeforeLaunchFinishesOnTheNextTurnOfTheEventLoop) {
     EXPECT_TRUE(waitUntil([&] { return !finished.empty(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(finished, std::vector<int>{0});
+}
+
+// logind on a private bus as the system bus: after "resume" both virtual pads are activated and
+// painted from scratch again, on the same models.
+TEST(QuorvelApplication, AfterResumeFromSleepEveryPadIsActivatedAndPaintedAgain) {
+    DbusDaemon bus;
+    QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
+    ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+    QTemporaryDir root;
+    QuorvelApplication::Backends backends;
+    backends.settingsRoot = root.path();
+    backends.systemBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("system"));
+    QuorvelApplication::Options options;
+    options.simulate = true;
+    QuorvelApplication app(options, std::move(backends), QDBusConnection("none"));
+    app.launch();
+    auto displayPad =
+        std::static_pointer_cast<VirtualDisplayPad>(app.virtualPads()->pad("displaypad"));
+    auto msdTwo = std::static_pointer_cast<VirtualMsdTwo>(app.virtualPads()->pad("msd-two"));
+    // An activation and every key (and the background) per bring-up.
+    const auto broughtUp = [&](int times) {
+        bool all = displayPad->reports().count(DisplayPadProtocol::outputReport(
+                       DisplayPadProtocol::enableApplication())) == times &&
+                   displayPad->imagesReceived() == 12 * times &&
+                   msdTwo->commands().count("DIS") == times &&
+                   msdTwo->backgroundsReceived() == times;
+        for (int key = 1; key <= VirtualMsdTwo::buttonCount; ++key) {
+            all = all && msdTwo->imagesReceived(key) == times;
+        }
+        return all;
+    };
+    ASSERT_TRUE(waitUntil([&] { return broughtUp(1); }, std::chrono::seconds(30)));
+
+    LogCapture log;
+    for (bool start : {true, false}) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
+        logind.send(signal << start);
+    }
+    EXPECT_TRUE(waitUntil([&] { return broughtUp(2); }, std::chrono::seconds(30)))
+        << log.lines().join('\n').toStdString();
+    EXPECT_TRUE(log.contains("Bringing 2 attached pads up again after sleep"));
+    EXPECT_EQ(app.store()->devices().size(), 2);
+    bool finished = false;
+    QObject::connect(&app, &QuorvelApplication::finished, [&] { finished = true; });
+    app.quit();
+    EXPECT_TRUE(waitUntil([&] { return finished; }));
+    QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
 }

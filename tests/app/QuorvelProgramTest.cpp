@@ -1,6 +1,7 @@
 #include "app/QuorvelApplication.h"
 #include "app/VirtualPadService.h"
 #include "config/QuorvelScene.h"
+#include "device/virtual/VirtualMsdTwo.h"
 #include "support/TestSupport.h"
 
 #include "AppTestSupport.h"
@@ -124,7 +125,9 @@ bool isRed(const QColor& color) {
 TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
     writeColoredKeyOne(settingsRoot(), home.path(), Qt::red);
     const QString finalPictures = path(QStringLiteral("final"));
-    start(program, bus.address(), {QStringLiteral("--save-pictures-at-quit"), finalPictures});
+    start(
+        program, bus.address(),
+        {QStringLiteral("--save-pictures-at-quit"), finalPictures, QStringLiteral("--calibrate")});
     ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
         << output(program).toStdString();
 
@@ -149,6 +152,23 @@ TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
         EXPECT_EQ(displayPadKeyColor(shown, key), QColor(Qt::black)) << "key " << key;
     }
     EXPECT_EQ(picture(QStringLiteral("msd-two")).size(), QSize(320, 240));
+    // --calibrate: red, green, blue and yellow bars inside the top, right, bottom and left edge of
+    // every MSD-TWO screen button.
+    const std::pair<QPoint, QColor> bars[] = {
+        {{32, 4}, Qt::red}, {{59, 32}, Qt::green}, {{32, 59}, Qt::blue}, {{4, 32}, Qt::yellow}};
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage screen = picture(QStringLiteral("msd-two"));
+        int shown = 0;
+        for (int key = 1; key <= VirtualMsdTwo::buttonCount; ++key) {
+            for (const auto& [at, color] : bars) {
+                const QColor c = screen.pixelColor(VirtualMsdTwo::buttonRect(key).topLeft() + at);
+                shown += qAbs(c.red() - color.red()) + qAbs(c.green() - color.green()) +
+                             qAbs(c.blue() - color.blue()) <
+                         150;
+            }
+        }
+        return shown == 4 * VirtualMsdTwo::buttonCount;
+    }));
 
     // A second copy on the same bus leaves at once and leaves the first one running.
     start(second, bus.address());

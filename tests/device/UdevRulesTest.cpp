@@ -30,7 +30,8 @@ QString match(const QString& line, const QString& pattern) {
 }  // namespace
 
 // The ids are written once, in DeviceKind; the rules file must agree with it and cover both kinds
-// on both paths (hidraw for reports, the usbfs node for the image interface and recovery).
+// on both paths (hidraw for reports, the usbfs node for the image interface and recovery), and
+// keep USB autosuspend off both pads.
 TEST(UdevRules, EveryIdBelongsToAKindAndEveryKindIsCoveredOnBothSubsystems) {
     QSet<QString> covered;
     int deviceRules = 0;
@@ -54,6 +55,9 @@ TEST(UdevRules, EveryIdBelongsToAKindAndEveryKindIsCoveredOnBothSubsystems) {
             EXPECT_TRUE(line.contains(QStringLiteral("ENV{DEVTYPE}==\"usb_device\"")))
                 << line.toStdString();
             EXPECT_TRUE(line.contains(QStringLiteral("ATTR{idVendor}"))) << line.toStdString();
+            // Autosuspend would take the pad out of host-controlled mode.
+            EXPECT_TRUE(line.contains(QStringLiteral("ATTR{power/control}=\"on\"")))
+                << line.toStdString();
         } else {
             EXPECT_EQ(subsystem, QStringLiteral("hidraw")) << line.toStdString();
             // hidraw nodes carry the ids on their USB ancestor, hence ATTRS.

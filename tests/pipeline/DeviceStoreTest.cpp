@@ -276,3 +276,15 @@ TEST(DeviceStore, QuitWithoutConnectedPadsCompletesOnTheNextTurn) {
     EXPECT_TRUE(waitUntil([&] { return done; }));
     EXPECT_TRUE(harness.store().shuttingDown());
 }
+
+TEST(DeviceStore, DiscoveryThatCannotStartReplacesTheConnectHint) {
+    PipelineHarness harness;
+    LogCapture log;
+    harness.hid().failStart(UsbStatus::notPermitted);
+    harness.store().start();
+    EXPECT_TRUE(waitUntil([&] { return harness.store().message().startsWith("HID access"); }));
+    EXPECT_EQ(harness.store().message(), "HID access failed: 0xe00002e2");
+    EXPECT_TRUE(
+        log.contains("HID access failed: 0xe00002e2 (the simulated HID manager was told "
+                     "to fail)"));
+}

@@ -97,6 +97,8 @@ TEST_F(DisplayPadSession, FirstStartActivatesSetsBrightnessAndShowsEveryKey) {
     EXPECT_EQ(pad->counters().transfers, 12 * chunksPerKey);
     EXPECT_EQ(pad->counters().transferBytes, 12 * DisplayPadProtocol::payloadSize);
     EXPECT_EQ(pad->protocolErrors(), 0);
+    EXPECT_TRUE(log.contains("DisplayPad key-event mode enabled through " + pad->info().path +
+                             " (HID output report 3)"));
     EXPECT_TRUE(log.contains("DisplayPad activation attempt 1"));
     EXPECT_TRUE(log.contains("DisplayPad activation acknowledged"));
     EXPECT_TRUE(log.contains("DisplayPad key 12 artwork acknowledged"));
@@ -319,6 +321,8 @@ TEST_F(DisplayPadSession, AnOpenFailureKeepsItsOwnCode) {
 }
 
 TEST_F(DisplayPadSession, AFailedKeyEventModeRequestFailsTheStart) {
+    // Neither the HID report (a kernel without the request) nor the USB request gets through.
+    pad->failKeyEventReport(UsbStatus::unsupported);
     pad->failPrepare(UsbStatus::pipeStalled);
     makeSession();
     session->start(displayPadFrame(1), {}, 50);

@@ -2,12 +2,20 @@
 
 #include "device/UsbStatus.h"
 
+#include <fcntl.h>
 #include <hidapi/hidapi.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+// Linux 5.11 added it; building against older headers must not lose the request.
+#ifndef HIDIOCSOUTPUT
+#define HIDIOCSOUTPUT(len) _IOC(_IOC_WRITE | _IOC_READ, 'H', 0x0B, len)
+#endif
 
 namespace {
 // How long one read waits before the reader looks at its stop flag again; bounds how long
@@ -15,6 +23,35 @@ namespace {
 constexpr int readIntervalMs = 100;
 // hidraw hands out one report per read; the kernel's largest report buffer.
 constexpr int maxReportSize = 16384;
+
+// What a failed hidraw request means, in the codes every message uses.
+uint32_t statusFromErrno(int error) {
+    switch (error) {
+        // Kernels without the request answer ENOTTY, or EINVAL for a read-write request they do
+        // not know (before 5.11 hidraw only knew read-only ones besides the feature reports).
+        case ENOTTY:
+        case EINVAL:
+        case ENOSYS:  // a transport that cannot send output reports on request
+            return UsbStatus::unsupported;
+        case ENODEV:
+        case ENOENT:
+        case ESHUTDOWN:
+            return UsbStatus::noDevice;
+        case EPIPE:
+            return UsbStatus::pipeStalled;
+        case ETIMEDOUT:
+            return UsbStatus::timeout;
+        case EACCES:
+        case EPERM:
+            return UsbStatus::notPermitted;
+        case EBUSY:
+            return UsbStatus::exclusiveAccess;
+        case ENOMEM:
+            return UsbStatus::noMemory;
+        default:
+            return UsbStatus::ioError;
+    }
+}
 
 QString hidapiError(hid_device* device) {
     const wchar_t* text = hid_error(device);
@@ -78,6 +115,30 @@ uint32_t HidrawDevice::setOutputReport(const QByteArray& report) {
         return UsbStatus::success;
     }
     return failureCode();
+}
+
+uint32_t HidrawDevice::setNumberedOutputReport(uint8_t reportID, const QByteArray& data) {
+    QByteArray report(1, static_cast<char>(reportID));
+    report.append(data);
+    // Under the write lock: the report must not cross close(), and it keeps the order of the
+    // reports that go out through hidapi.
+    std::lock_guard lock(writeMutex_);
+    if (!writer_) {
+        return UsbStatus::noDevice;
+    }
+    const int fd = ::open(info_.path.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        return statusFromErrno(errno);
+    }
+    const int result =
+        ::ioctl(fd, HIDIOCSOUTPUT(static_cast<unsigned>(report.size())), report.data());
+    const int error = errno;
+    ::close(fd);
+    if (result < 0) {
+        return statusFromErrno(error);
+    }
+    // The kernel answers with the number of bytes it sent, report id included.
+    return result == report.size() ? UsbStatus::success : UsbStatus::ioError;
 }
 
 // Reader thread and writers alike: a node that vanished means the pad was unplugged.

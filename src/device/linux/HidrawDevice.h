@@ -49,6 +49,11 @@ public:
     // the device is closed or its node is gone; ioError for any other failure.
     uint32_t setOutputReport(const QByteArray& report) override;
 
+    // HIDIOCSOUTPUT on a descriptor of its own (hidapi does not lend its descriptors). Kernels
+    // before Linux 5.11 do not know the request and give unsupported; a closed device or a node
+    // that is gone gives noDevice; a failure of the request itself, the code of its errno.
+    uint32_t setNumberedOutputReport(uint8_t reportID, const QByteArray& data) override;
+
     // Starts the reader thread. Once per device.
     void startReading(ReportSink sink);
 

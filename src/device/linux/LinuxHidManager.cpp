@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/MainThread.h"
+#include "device/UsbStatus.h"
 #include "device/linux/HidrawDevice.h"
 #include "device/linux/HidrawNode.h"
 
@@ -10,6 +11,9 @@
 
 #include <QScopeGuard>
 #include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
 
 // One open node. `live` is read and written on the main thread only: reports queued by the
 // reader before removal or stop find it false and are dropped, so nothing arrives afterwards.
@@ -36,12 +40,14 @@ void LinuxHidManager::start(std::vector<Matching> matching, Handlers handlers) {
     matching_ = std::move(matching);
     handlers_ = std::make_shared<Handlers>(std::move(handlers));
     if (hid_init() != 0) {
-        logLine("HID access failed: hidapi could not start");
+        reportFailure(UsbStatus::error, QStringLiteral("hidapi could not start"));
         return;
     }
+    errno = 0;
     udev_ = udev_new();
     if (!udev_) {
-        logLine("HID access failed: udev is not available");
+        reportFailure(errno == ENOMEM ? UsbStatus::noMemory : UsbStatus::error,
+                      QStringLiteral("udev is not available"));
         return;
     }
     // The "udev" source announces a node after udev's rules (and so its permissions) applied.
@@ -105,10 +111,17 @@ void LinuxHidManager::enumerate() {
     }
     udev_enumerate* enumeration = udev_enumerate_new(udev_);
     if (!enumeration) {
+        reportFailure(UsbStatus::noMemory, QStringLiteral("cannot list the hidraw devices"));
         return;
     }
     udev_enumerate_add_match_subsystem(enumeration, "hidraw");
-    udev_enumerate_scan_devices(enumeration);
+    if (const int scanned = udev_enumerate_scan_devices(enumeration); scanned < 0) {
+        udev_enumerate_unref(enumeration);
+        // Without the list only pads plugged in later could be found, if at all.
+        reportFailure(UsbStatus::error, QStringLiteral("cannot list the hidraw devices: %1")
+                                            .arg(QString::fromLocal8Bit(std::strerror(-scanned))));
+        return;
+    }
     std::vector<QString> paths;
     udev_list_entry* item = nullptr;
     udev_list_entry_foreach(item, udev_enumerate_get_list_entry(enumeration)) {
@@ -124,6 +137,16 @@ void LinuxHidManager::enumerate() {
             added(device.get());
         }
     }
+}
+
+// Main thread; never calls the handler from inside start().
+void LinuxHidManager::reportFailure(uint32_t code, const QString& reason) {
+    std::weak_ptr<Handlers> weak = handlers_;
+    runOnMain([weak, code, reason] {
+        if (const std::shared_ptr<Handlers> handlers = weak.lock(); handlers && handlers->failed) {
+            handlers->failed(code, reason);
+        }
+    });
 }
 
 void LinuxHidManager::receiveEvents() {

@@ -30,8 +30,8 @@ public:
     LinuxHidManager(const LinuxHidManager&) = delete;
     LinuxHidManager& operator=(const LinuxHidManager&) = delete;
 
-    // Calls `stop` first when already started. When udev cannot be used at all, logs why and
-    // reports no device.
+    // Calls `stop` first when already started. When hidapi or udev cannot be used at all, or the
+    // hidraw devices cannot be listed, reports that through `failed`.
     void start(std::vector<Matching> matching, Handlers handlers) override;
     void stop() override;
 
@@ -39,6 +39,7 @@ private:
     struct Entry;
 
     void enumerate();
+    void reportFailure(uint32_t code, const QString& reason);
     void receiveEvents();
     void added(udev_device* hidraw);
     void removed(const QString& syspath);

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <utility>
 
 SimulatedHidManager::SimulatedHidManager()
     : context_(std::make_unique<QObject>()), usb_(std::make_shared<SimulatedPadUsb>()) {
@@ -87,6 +88,15 @@ std::vector<std::shared_ptr<VirtualPad>> SimulatedHidManager::pads() const {
 void SimulatedHidManager::start(std::vector<Matching> matching, Handlers handlers) {
     matching_ = std::move(matching);
     handlers_ = std::move(handlers);
+    if (const uint32_t code = std::exchange(startFailure_, 0); code != 0) {
+        runOnMain(context_.get(), [this, code] {
+            if (handlers_.failed) {
+                handlers_.failed(code,
+                                 QStringLiteral("the simulated HID manager was told to fail"));
+            }
+        });
+        return;
+    }
     started_ = true;
     for (const Entry& entry : entries_) {
         if (entry.device) {

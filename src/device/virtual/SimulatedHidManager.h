@@ -30,6 +30,8 @@ public:
     void unplug(const std::shared_ptr<VirtualPad>& pad);
     void plug(const std::shared_ptr<VirtualPad>& pad);
     std::vector<std::shared_ptr<VirtualPad>> pads() const;
+    // Fault injection: the next start reports `code` through the `failed` handler and no pad.
+    void failStart(uint32_t code) { startFailure_ = code; }
 
     void start(std::vector<Matching> matching, Handlers handlers) override;
     void stop() override;
@@ -54,4 +56,5 @@ private:
     std::vector<Matching> matching_;
     Handlers handlers_;
     bool started_ = false;
+    uint32_t startFailure_ = 0;
 };

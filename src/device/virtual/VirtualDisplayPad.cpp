@@ -193,6 +193,11 @@ void VirtualDisplayPad::failPrepare(IOReturn code) {
     prepareFailure_ = code;
 }
 
+void VirtualDisplayPad::failKeyEventReport(IOReturn code) {
+    std::lock_guard lock(mutex_);
+    keyEventReportFailure_ = code;
+}
+
 void VirtualDisplayPad::clearFaults() {
     VirtualPad::clearFaults();
     std::lock_guard lock(mutex_);
@@ -203,6 +208,7 @@ void VirtualDisplayPad::clearFaults() {
     vanishAfterTransfers_ = -1;
     openFailure_.reset();
     prepareFailure_ = 0;
+    keyEventReportFailure_ = 0;
 }
 
 uint32_t VirtualDisplayPad::handleReportLocked(const QByteArray& report) {
@@ -231,6 +237,19 @@ uint32_t VirtualDisplayPad::handleReportLocked(const QByteArray& report) {
     } else {
         ++protocolErrors_;
     }
+    return 0;
+}
+
+// The same request as prepare(), arriving through the HID interface.
+uint32_t VirtualDisplayPad::handleNumberedReportLocked(uint8_t reportID, const QByteArray& data) {
+    if (keyEventReportFailure_ != 0) {
+        return keyEventReportFailure_;
+    }
+    if (reportID != 3 || data != QByteArray(1, '\x01')) {
+        ++protocolErrors_;
+        return UsbStatus::pipeStalled;  // the pad stalls requests it does not know
+    }
+    keyEventMode_ = true;
     return 0;
 }
 

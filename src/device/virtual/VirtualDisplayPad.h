@@ -62,7 +62,10 @@ public:
     void vanishAfterTransfers(int afterTransfers);
     // the image interface does not open: `code` 0 means it is not found at all;
     void failImageInterfaceOpen(IOReturn code);
-    // the "Enable key-event mode" request fails with `code`.
+    // "Enable key-event mode" as HID output report 3 fails with `code` (unsupported: as on a
+    // kernel without the request);
+    void failKeyEventReport(IOReturn code);
+    // "Enable key-event mode" as USB control request fails with `code`.
     void failPrepare(IOReturn code);
     void clearFaults() override;
 
@@ -72,6 +75,7 @@ private:
 
     explicit VirtualDisplayPad(HidDeviceInfo info);
     uint32_t handleReportLocked(const QByteArray& report) override;
+    uint32_t handleNumberedReportLocked(uint8_t reportID, const QByteArray& data) override;
     IOReturn prepare(quint64 generation);
     IOReturn transfer(quint64 generation, const uint8_t* data, size_t length);
     void closeInterface(quint64 generation);
@@ -98,4 +102,5 @@ private:
     int vanishAfterTransfers_ = -1;
     std::optional<IOReturn> openFailure_;
     IOReturn prepareFailure_ = 0;
+    IOReturn keyEventReportFailure_ = 0;
 };

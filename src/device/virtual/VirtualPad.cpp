@@ -17,6 +17,16 @@ public:
         return pad ? pad->outputReport(generation_, report) : UsbStatus::noDevice;
     }
 
+    uint32_t setNumberedOutputReport(uint8_t reportID, const QByteArray& data) override {
+        auto pad = pad_.lock();
+        if (!pad) {
+            return UsbStatus::noDevice;
+        }
+        std::lock_guard lock(pad->mutex_);
+        return pad->isLiveLocked(generation_) ? pad->handleNumberedReportLocked(reportID, data)
+                                              : UsbStatus::noDevice;
+    }
+
 private:
     const std::weak_ptr<VirtualPad> pad_;
     const quint64 generation_;
@@ -85,6 +95,10 @@ void VirtualPad::clearFaults() {
     rejectCode_ = 0;
     rejectAfter_ = -1;
     vanishAfter_ = -1;
+}
+
+uint32_t VirtualPad::handleNumberedReportLocked(uint8_t, const QByteArray&) {
+    return UsbStatus::unsupported;
 }
 
 uint32_t VirtualPad::outputReport(quint64 generation, const QByteArray& report) {

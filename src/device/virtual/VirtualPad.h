@@ -79,6 +79,9 @@ protected:
 
     // One output report for the current attachment, with `mutex_` held. Returns 0 or a code.
     virtual uint32_t handleReportLocked(const QByteArray& report) = 0;
+    // One numbered output report (HidDevice::setNumberedOutputReport) for the current
+    // attachment, with `mutex_` held. Pads without such reports answer unsupported.
+    virtual uint32_t handleNumberedReportLocked(uint8_t reportID, const QByteArray& data);
 
     // Sends an input report on the current attachment, with `mutex_` held; delivered on the main
     // thread after `delay`, and dropped if the pad was unplugged meanwhile.

@@ -80,6 +80,7 @@ struct Recorder {
                 }
                 inputs.push_back({result, device, report, isMainThread()});
             },
+            {},
         };
     }
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -33,34 +34,50 @@ QByteArray reportDescriptor(int usagePage, int size) {
     return d;
 }
 
-// hidapi checks that an opened node is hidraw by asking for its descriptor size; a
-// pseudo-terminal does not know that request, so the testbed answers it.
-gboolean answerIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer) {
-    if (umockdev_ioctl_client_get_request(client) != HIDIOCGRDESCSIZE) {
-        umockdev_ioctl_client_complete(client, -1, ENOTTY);
-        return TRUE;
-    }
-    GError* error = nullptr;
-    UMockdevIoctlData* size =
-        umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(int), &error);
-    if (!size) {
-        g_clear_error(&error);
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
-        return TRUE;
-    }
-    const int descriptorSize = 32;
-    std::memcpy(size->data, &descriptorSize, sizeof descriptorSize);
-    umockdev_ioctl_client_complete(client, 0, 0);
-    return TRUE;
-}
-
 QString hex4(int value) {
     return QString::asprintf("%04x", value);
 }
 }  // namespace
 
-PadTestbed::PadTestbed() : testbed_(umockdev_testbed_new()), ioctls_(umockdev_ioctl_base_new()) {
-    g_signal_connect(ioctls_, "handle-ioctl", G_CALLBACK(answerIoctl), nullptr);
+// hidapi checks that an opened node is hidraw by asking for its descriptor size; a
+// pseudo-terminal does not know that request, so the testbed answers it. HIDIOCSOUTPUT is
+// recorded and answered as the test asked.
+gboolean PadTestbed::answerIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    const bool output = (request & ~(_IOC_SIZEMASK << _IOC_SIZESHIFT)) == HIDIOCSOUTPUT(0);
+    if (request != HIDIOCGRDESCSIZE && !output) {
+        umockdev_ioctl_client_complete(client, -1, ENOTTY);
+        return TRUE;
+    }
+    const size_t size = output ? _IOC_SIZE(request) : sizeof(int);
+    GError* error = nullptr;
+    UMockdevIoctlData* data =
+        umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, &error);
+    if (!data) {
+        g_clear_error(&error);
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return TRUE;
+    }
+    if (output) {
+        OutputReports& reports = static_cast<PadTestbed*>(self)->outputReports;
+        std::lock_guard lock(reports.mutex);
+        reports.sent.emplace_back(reinterpret_cast<const char*>(data->data), int(size));
+        // The kernel answers with the number of bytes sent.
+        umockdev_ioctl_client_complete(client, reports.error ? -1 : glong(size), reports.error);
+    } else {
+        const int descriptorSize = 32;
+        std::memcpy(data->data, &descriptorSize, sizeof descriptorSize);
+        umockdev_ioctl_client_complete(client, 0, 0);
+    }
+    g_object_unref(data);
+    return TRUE;
+}
+
+PadTestbed::PadTestbed(UMockdevTestbed* shared)
+    : testbed_(shared ? static_cast<UMockdevTestbed*>(g_object_ref(shared))
+                      : umockdev_testbed_new()),
+      ioctls_(umockdev_ioctl_base_new()) {
+    g_signal_connect(ioctls_, "handle-ioctl", G_CALLBACK(answerIoctl), this);
 }
 
 PadTestbed::~PadTestbed() {
@@ -74,7 +91,7 @@ bool PadTestbed::preloaded() {
 
 PadTestbed::Node PadTestbed::add(const Interface& interface) {
     const QString portKey = QString::number(interface.busNumber) + u'-' + interface.devpath;
-    QString usb;
+    QString usb = interface.usbSyspath;
     for (const auto& [key, syspath] : usbDevices_) {
         if (key == portKey) {
             usb = syspath;

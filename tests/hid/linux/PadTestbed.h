@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,7 @@ public:
         int reportSize = 64;  // bytes of its input and output reports
         int interfaceNumber = 0;
         bool answerIoctls = true;  // false: the node fails hidapi's open check
+        QString usbSyspath;        // a USB device already in the testbed to use; empty: a new one
     };
 
     struct Node {
@@ -39,7 +41,8 @@ public:
         int master = -1;  // the test's end of the node
     };
 
-    PadTestbed();
+    // With `shared`, builds in that testbed (one that also fakes usbfs) instead of its own.
+    explicit PadTestbed(_UMockdevTestbed* shared = nullptr);
     ~PadTestbed();
     PadTestbed(const PadTestbed&) = delete;
     PadTestbed& operator=(const PadTestbed&) = delete;
@@ -63,7 +66,18 @@ public:
     // The next bytes the host wrote to the node, waiting up to a deadline; empty on time-out.
     QByteArray readWritten(const Node& node, int expectedSize);
 
+    // HIDIOCSOUTPUT on the nodes: each report is recorded (report id first) and answered with
+    // `error` (0 takes it; ENOTTY or EINVAL are what a kernel without the request says). Shared
+    // with umockdev's thread, hence the lock.
+    struct OutputReports {
+        std::mutex mutex;
+        int error = 0;
+        std::vector<QByteArray> sent;
+    } outputReports;
+
 private:
+    static int answerIoctl(_UMockdevIoctlBase*, struct _UMockdevIoctlClient* client, void* self);
+
     _UMockdevTestbed* testbed_;
     _UMockdevIoctlBase* ioctls_;
     int nextMinor_ = 0;

@@ -161,6 +161,11 @@ QString UsbPadTestbed::add(const Pad& pad) {
     return devnode;
 }
 
+QString UsbPadTestbed::syspath(const QString& devpath) const {
+    const auto found = syspaths_.find(QString::number(bus) + u'-' + devpath);
+    return found == syspaths_.end() ? QString() : found->second;
+}
+
 void UsbPadTestbed::removeNode(const QString& devnode) {
     const QString path = rootDir() + devnode;
     EXPECT_TRUE(QFile::remove(path)) << path.toStdString();

@@ -79,6 +79,12 @@ public:
     // Adds the pad (and the hubs on its path that are not there yet); returns its usbfs node.
     QString add(const Pad& pad);
 
+    // The sysfs path of the pad added at port path `devpath`, to hang more of it (such as its
+    // HID interface) below; empty when there is none.
+    QString syspath(const QString& devpath) const;
+    // The umockdev testbed itself, for harnesses that add to the same fake machine.
+    _UMockdevTestbed* testbed() const { return testbed_; }
+
     // Takes the usbfs node away while the device stays in sysfs, so that opening it fails.
     void removeNode(const QString& devnode);
 
