@@ -40,7 +40,7 @@ tsan: deps
 # the life of the process.
 asan: deps
 	$(MAKE) BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEL_SANITIZE=address build
-	ASAN_OPTIONS="detect_leaks=1 abort_on_error=1 strict_string_checks=1 detect_stack_use_after_return=1" \
+	ASAN_OPTIONS="detect_leaks=1 abort_on_error=1 detect_stack_use_after_return=1" \
 	  LSAN_OPTIONS="suppressions=$(CURDIR)/tests/lsan.supp print_suppressions=0" \
 	  UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 600 $(if $(TESTS),-L "$(TESTS)")
