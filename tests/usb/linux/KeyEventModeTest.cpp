@@ -33,7 +33,10 @@ TEST(DisplayPadSession, KeyEventModeGoesThroughHidrawAndFallsBackToTheUsbRequest
         pad.driver0 = c.driver0;
         usb.add(pad);
         PadTestbed hid(usb.testbed());
-        hid.outputReports.error = c.hidrawErrno;
+        {
+            std::lock_guard lock(hid.outputReports.mutex);
+            hid.outputReports.error = c.hidrawErrno;
+        }
         HidDeviceInfo info;
         info.locationID = 0x01230000;
         info.path =
@@ -52,7 +55,10 @@ TEST(DisplayPadSession, KeyEventModeGoesThroughHidrawAndFallsBackToTheUsbRequest
         EXPECT_TRUE(waitUntil([&] { return logged(c.outcome); }));
         EXPECT_TRUE(logged(c.path)) << log.lines().join('\n').toStdString();
         // Report 3 carrying 01, through hidraw (the USB request's bytes are LibusbPadUsb's).
-        EXPECT_EQ(hid.outputReports.sent, std::vector<QByteArray>{hexBytes("03 01")});
+        {
+            std::lock_guard lock(hid.outputReports.mutex);
+            EXPECT_EQ(hid.outputReports.sent, std::vector<QByteArray>{hexBytes("03 01")});
+        }
         session->stop();
         ASSERT_TRUE(waitUntil([&] { return session.use_count() == 1; }));
         device->close();
