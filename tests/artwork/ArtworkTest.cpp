@@ -1,12 +1,9 @@
 #include "ImageSamples.h"
 #include "artwork/Artwork.h"
 
-#include "support/TestSupport.h"
-
 #include <gtest/gtest.h>
 
 namespace {
-
 // The bounding box (y down) of the pixels near `color`, and how many there are in `area`.
 QRect boundsOf(const QImage& image, const QColor& color) {
     QRect box;
@@ -36,9 +33,10 @@ QImage badge(int64_t number, const QString& color, const QString& position,
 // A DisplayPad key's bytes as an image, to read pixels back (y down).
 QImage keyImage(const std::optional<QByteArray>& bgr) {
     EXPECT_TRUE(bgr);
-    return QImage(reinterpret_cast<const uchar*>(bgr->constData()), 102, 102, 306,
-                  QImage::Format_BGR888)
-        .copy();
+    return bgr ? QImage(reinterpret_cast<const uchar*>(bgr->constData()), 102, 102, 306,
+                        QImage::Format_BGR888)
+                     .copy()
+               : QImage();
 }
 
 // A wallpaper with one colour per key, so every key's slice is known.
@@ -57,28 +55,17 @@ QImage keyedWallpaper(int keySide) {
     }
     return wallpaper;
 }
-
 }  // namespace
 
-TEST(Artwork, KeyRectsFollowTheGridWithYUp) {
-    EXPECT_EQ(Artwork::keyRect(0), QRectF(0, 102, 102, 102));
-    EXPECT_EQ(Artwork::keyRect(5), QRectF(510, 102, 102, 102));
-    EXPECT_EQ(Artwork::keyRect(6), QRectF(0, 0, 102, 102));
-    EXPECT_EQ(Artwork::keyRect(11), QRectF(510, 0, 102, 102));
-}
-
-TEST(Artwork, EmptyKeyIsAllBlackAndPureColoursAreBlueGreenRedTriples) {
+TEST(Artwork, KeyIsItsWallpaperSliceUnderItsImageUnderItsLabel) {
     EXPECT_EQ(Artwork::bgr(QImage(), 102, 102), QByteArray(31212, '\0'));
     EXPECT_FALSE(Artwork::bgr(QImage(), 0, 102));
-    const std::pair<QColor, QByteArray> cases[] = {{Qt::red, QByteArray("\x00\x00\xff", 3)},
-                                                   {Qt::green, QByteArray("\x00\xff\x00", 3)},
-                                                   {Qt::blue, QByteArray("\xff\x00\x00", 3)}};
-    for (const auto& [color, triple] : cases) {
-        EXPECT_EQ(Artwork::bgr(filled(40, 40, color), 102, 102), triple.repeated(102 * 102));
-    }
-}
-
-TEST(Artwork, KeyShowsItsOwnSliceOfTheStretchedWallpaper) {
+    // Pure colours are blue, green, red triples.
+    EXPECT_EQ(Artwork::bgr(filled(40, 40, Qt::blue), 102, 102),
+              QByteArray("\xff\x00\x00", 3).repeated(102 * 102));
+    EXPECT_EQ(Artwork::bgr(filled(40, 40, Qt::red), 102, 102),
+              QByteArray("\x00\x00\xff", 3).repeated(102 * 102));
+    // Keys 1 to 6 are the wallpaper's top row (the key rects count with y up).
     const QImage wallpaper = keyedWallpaper(51);  // half size: stretched over the grid
     for (int key : {0, 5, 6, 11}) {
         const QImage image = keyImage(Artwork::bgr(QImage(), 102, 102, {}, wallpaper, key));
@@ -88,9 +75,7 @@ TEST(Artwork, KeyShowsItsOwnSliceOfTheStretchedWallpaper) {
     }
     EXPECT_EQ(Artwork::bgr(QImage(), 102, 102, {}, wallpaper, std::nullopt),
               QByteArray(31212, '\0'));
-}
 
-TEST(Artwork, ImageIsDrawnOverTheWallpaperThenTheLabel) {
     QImage image = filled(102, 102, Qt::transparent);
     for (int x = 0; x < 102; ++x) {
         image.setPixel(x, 10, qRgb(255, 255, 255));  // one opaque white row
@@ -98,7 +83,6 @@ TEST(Artwork, ImageIsDrawnOverTheWallpaperThenTheLabel) {
     const QImage key = keyImage(Artwork::bgr(image, 102, 102, {}, keyedWallpaper(102), 7));
     EXPECT_EQ(QColor(key.pixel(50, 10)), QColor(Qt::white));
     EXPECT_TRUE(near(key.pixel(50, 90), keyColor(7), 2));
-
     // 30-point white text whose line box starts 12 points in from the left and the bottom.
     const QImage labelled = keyImage(Artwork::bgr(QImage(), 102, 102, QStringLiteral("88")));
     const QRect textBox(12, 102 - 12 - 36, 48, 36);
@@ -106,10 +90,10 @@ TEST(Artwork, ImageIsDrawnOverTheWallpaperThenTheLabel) {
     EXPECT_EQ(boundsOf(labelled, Qt::white) | textBox, textBox);
 }
 
-TEST(Artwork, SingleDigitBadgeIsACircleAtTheTopLeft) {
+TEST(Artwork, BadgeIsAPillSizedByItsText) {
     const QImage image = badge(7, "#FF0000", "top left");
     EXPECT_EQ(image.size(), QSize(100, 100));
-    // (2, 66, 32, 32) with y up is rows 2 to 33 with y down.
+    // (2, 66, 32, 32) with y up is rows 2 to 33 with y down: a circle for one digit.
     const QRect pill = boundsOf(image, Qt::red);
     EXPECT_NEAR(pill.left(), 2, 1);
     EXPECT_NEAR(pill.right(), 33, 1);
@@ -117,9 +101,7 @@ TEST(Artwork, SingleDigitBadgeIsACircleAtTheTopLeft) {
     EXPECT_NEAR(pill.bottom(), 33, 1);
     EXPECT_EQ(qAlpha(image.pixel(3, 3)), 0);  // rounded corners stay clear
     EXPECT_GT(countNear(image, pill, Qt::white), 10);
-}
 
-TEST(Artwork, BadgeWidthFollowsTheText) {
     const QColor red(0xFF3B30);
     EXPECT_NEAR(boundsOf(badge(-4, "red", "top left"), red).width(), 32, 1);
     const int two = boundsOf(badge(12, "red", "top left"), red).width();
@@ -133,7 +115,7 @@ TEST(Artwork, BadgeWidthFollowsTheText) {
     EXPECT_NE(badge(150, "blue", "", true), badge(150, "blue", "", false));
 }
 
-TEST(Artwork, TextColourFollowsTheFillLuminance) {
+TEST(Artwork, BadgeColoursFollowTheFillLuminance) {
     const QRect inside(10, 10, 16, 16);  // within the circle at (2, 2, 32, 32), y down
     EXPECT_GT(countNear(badge(5, "white", "top left"), inside, Qt::black), 10);
     EXPECT_GT(countNear(badge(5, "black", "top left"), inside, Qt::white), 10);
@@ -162,12 +144,9 @@ TEST(Artwork, BadgePositions) {
     EXPECT_EQ(pillOf("top").topLeft(), QPoint(34, 2));  // one piece serves both directions
 }
 
-TEST(Artwork, CropIsNeededOnlyWhenTheShapeDiffers) {
+TEST(Artwork, PngKeepsThePixelsAtTheAskedSizeWithoutTexts) {
     EXPECT_FALSE(Artwork::requiresCrop(filled(300, 100, Qt::red), 3.0));
     EXPECT_TRUE(Artwork::requiresCrop(filled(300, 101, Qt::red), 3.0));
-}
-
-TEST(Artwork, PngKeepsThePixelsAtTheAskedSizeWithoutTexts) {
     QImage image = filled(10, 10, Qt::red);
     for (int x = 0; x < 10; ++x) {
         image.setPixel(x, 9, qRgba(0, 0, 0, 0));  // transparent bottom row

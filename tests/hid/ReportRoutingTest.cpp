@@ -1,46 +1,47 @@
 #include "RecordingDevice.h"
+#include "device/HIDConnection.h"
 #include "device/ReportRouting.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-using Verdict = ReportRouting::Verdict;
+#include <stdexcept>
 
-TEST(ReportRouting, ReportOfTheCurrentConnectionIsDelivered) {
-    auto device = std::make_shared<RecordingDevice>();
+TEST(HIDConnection, BelongsOnlyToTheSameDeviceObject) {
+    auto device = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw1"));
+    auto reattached = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw1"));
     HIDConnection connection(device);
-    LogCapture log;
-    EXPECT_TRUE(ReportRouting::accept(0, device.get(), &connection));
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_FALSE(connection.initialized);
+    EXPECT_EQ(connection.device(), device);
+    EXPECT_TRUE(connection.belongsTo(device.get()));
+    EXPECT_FALSE(connection.belongsTo(reattached.get())) << "same node, new object";
+    EXPECT_FALSE(connection.belongsTo(nullptr));
+    EXPECT_THROW(HIDConnection(nullptr), std::invalid_argument);
 }
 
-TEST(ReportRouting, ReportFromAReplacedDeviceIsDropped) {
+TEST(ReportRouting, OnlyReportsOfTheCurrentConnectionAreDelivered) {
+    auto device = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw2"));
     auto old = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw2"));
-    auto reattached = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw2"));
-    HIDConnection current(reattached);
-    LogCapture log;
-    EXPECT_FALSE(ReportRouting::accept(0, old.get(), &current));
-    EXPECT_EQ(log.lines(), QStringList{"Pad report has no active connection"});
-}
-
-TEST(ReportRouting, ReportWithoutConnectionIsDropped) {
-    auto device = std::make_shared<RecordingDevice>();
-    LogCapture log;
-    EXPECT_FALSE(ReportRouting::accept(0, device.get(), nullptr));
-    EXPECT_EQ(log.lines(), QStringList{"Pad report has no active connection"});
-}
-
-TEST(ReportRouting, FailedCallbackIsLoggedWithItsCodeAndDropped) {
-    auto device = std::make_shared<RecordingDevice>();
     HIDConnection connection(device);
-    LogCapture log;
-    EXPECT_FALSE(ReportRouting::accept(0xe00002c0, device.get(), &connection));
-    EXPECT_EQ(log.lines(), QStringList{"Pad report callback failed: 0xe00002c0"});
-}
-
-TEST(ReportRouting, MissingDeviceIsIgnoredSilently) {
-    LogCapture log;
-    EXPECT_EQ(ReportRouting::verdict(0xe00002ca, nullptr, nullptr), Verdict::noDevice);
-    EXPECT_FALSE(ReportRouting::accept(0, nullptr, nullptr));
-    EXPECT_TRUE(log.lines().isEmpty());
+    const struct {
+        uint32_t result;
+        const HidDevice* from;
+        const HIDConnection* current;
+        const char* logged;  // empty: delivered, or dropped silently without a device
+    } cases[] = {
+        {0, device.get(), &connection, ""},
+        {0, old.get(), &connection, "Pad report has no active connection"},  // replaced device
+        {0, device.get(), nullptr, "Pad report has no active connection"},
+        {0xe00002c0, device.get(), &connection, "Pad report callback failed: 0xe00002c0"},
+        {0, nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logged);
+        LogCapture log;
+        EXPECT_EQ(ReportRouting::accept(c.result, c.from, c.current),
+                  c.from == device.get() && c.current && !c.result);
+        EXPECT_EQ(log.lines().join(""), c.logged);
+    }
+    EXPECT_EQ(ReportRouting::verdict(0xe00002ca, nullptr, nullptr),
+              ReportRouting::Verdict::noDevice);
 }

@@ -1,42 +1,27 @@
-#include "InputTestSupport.h"
-
-#include "support/TestSupport.h"
+#include "support/ModelHarness.h"
+#include "support/PadReports.h"
 
 #include <gtest/gtest.h>
 
 using Codes = QList<int>;
 
-TEST(Model, HeldDisplayPadKeyFiresOnceAndAgainOnlyAfterRelease) {
-    InputTestBed bed;
+// Reports reach the binding of each control that went down; reports that are no control events
+// (a reply, a short report, another kind's report) change nothing.
+TEST(Model, ReportsRunTheBindingsOfTheControlsThatWentDown) {
+    ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
     model->receive(displayPadKeyReport({3}));
     model->receive(displayPadKeyReport({3, 5}));
     model->receive(displayPadKeyReport({3, 5}));
+    const QString message = model->message();
+    model->receive(hexBytes("11 80 00 00 01") + QByteArray(59, '\0'));
+    model->receive(displayPadKeyReport({3, 5, 6}).left(47));
+    model->receive(msdTwoReport(2));
     EXPECT_EQ(model->heldKeys(), (std::set<int>{3, 5}));
+    EXPECT_EQ(model->message(), message);
     model->receive(displayPadKeyReport({}));
     EXPECT_TRUE(model->heldKeys().empty());
     model->receive(displayPadKeyReport({3}));
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{3, 5, 3}));
-}
-
-TEST(Model, DisplayPadKeysGoingDownTogetherRunInAscendingOrder) {
-    InputTestBed bed;
-    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
-    model->receive(displayPadKeyReport({7, 2}));
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{2, 7}));
-}
-
-TEST(Model, ReportsThatAreNoControlEventsChangeNothing) {
-    InputTestBed bed;
-    auto display = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
-    display->receive(displayPadKeyReport({4}));
-    const QString message = display->message();
-    QByteArray reply = hexBytes("11 80 00 00 01");
-    reply.append(QByteArray(59, '\0'));
-    display->receive(reply);
-    display->receive(displayPadKeyReport({4, 6}).left(47));
-    EXPECT_EQ(display->heldKeys(), (std::set<int>{4}));
-    EXPECT_EQ(display->message(), message);
 
     auto msd = bed.model(DeviceKind::msdTwo, keystrokeScenes(DeviceKind::msdTwo), "msd-1");
     QByteArray notOk = msdTwoReport(2);
@@ -44,11 +29,14 @@ TEST(Model, ReportsThatAreNoControlEventsChangeNothing) {
     msd->receive(notOk);
     msd->receive(msdTwoReport(2).left(9));
     msd->receive(displayPadKeyReport({2}));
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{4}));
+    ASSERT_EQ(DeviceKind(DeviceKind::msdTwo).dial(0x50)->counterclockwise, 0x50);
+    msd->receive(msdTwoReport(0x50));
+    msd->receive(msdTwoReport(0x50));  // one press per detent
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{3, 5, 3, 0x50, 0x50}));
 }
 
 TEST(Model, PressShowsNameArrowAndStoredActionName) {
-    InputTestBed bed;
+    ModelHarness bed;
     SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain);
     configuration.scenes[0].keys[2].action = QStringLiteral("None");
     configuration.scenes[0].keys[3].action = QStringLiteral("volume up");  // no such action
@@ -61,48 +49,29 @@ TEST(Model, PressShowsNameArrowAndStoredActionName) {
     EXPECT_EQ(model->message(), QString()) << "a keystroke that was posted clears the line";
 }
 
-TEST(Model, PressRunsTheBindingOfTheActiveSceneOnly) {
-    InputTestBed bed;
+// Only the active scene's binding runs; nothing runs while recording a shortcut (held keys stay
+// current) or while shutting down.
+TEST(Model, PressRunsTheActiveBindingUnlessRecordingOrShuttingDown) {
+    ModelHarness bed;
     SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain, 2);
     configuration.scenes[1].keys[0].keyCode = 40;
     configuration.activeSceneID = configuration.scenes[1].id;
     auto model = bed.model(DeviceKind::mountain, configuration);
     model->handle(1);
     model->handle(13);  // no such key
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{40}));
-}
-
-TEST(Model, NothingRunsWhileShuttingDown) {
-    InputTestBed bed;
-    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
-    model->setShuttingDown();
-    model->receive(displayPadKeyReport({1}));
-    EXPECT_TRUE(bed.input->posted.isEmpty());
-}
-
-TEST(Model, PressWhileRecordingRunsNothingButHeldKeysStayCurrent) {
-    InputTestBed bed;
-    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
     model->setRecording(9);
     model->receive(displayPadKeyReport({5}));
     EXPECT_EQ(model->heldKeys(), (std::set<int>{5}));
     model->receive(displayPadKeyReport({}));
     model->setRecording(std::nullopt);
     model->receive(displayPadKeyReport({5}));
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{5}));
-}
-
-TEST(Model, MsdTwoDialStepRunsTheBindingOfThatTurn) {
-    InputTestBed bed;
-    auto model = bed.model(DeviceKind::msdTwo, keystrokeScenes(DeviceKind::msdTwo));
-    ASSERT_EQ(DeviceKind(DeviceKind::msdTwo).dial(0x50)->counterclockwise, 0x50);
-    model->receive(msdTwoReport(0x50));
-    model->receive(msdTwoReport(0x50));
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{0x50, 0x50})) << "one press per detent";
+    model->setShuttingDown();
+    model->receive(displayPadKeyReport({1}));
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{40, 5}));
 }
 
 TEST(Model, KeystrokeWithoutInputPermissionShowsOnlyTheHint) {
-    InputTestBed bed;
+    ModelHarness bed;
     bed.input->problem = QStringLiteral("Cannot write to /dev/uinput");
     auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
     EXPECT_FALSE(model->requestAccessibilityAccess());

@@ -1,54 +1,36 @@
 #include "model/DisplayCacheKeys.h"
 
-#include "support/TestSupport.h"
-
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QString fileModifiedAt(const QTemporaryDir& dir, const QDateTime& time) {
-    const QString path = dir.filePath(QStringLiteral("art.png"));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("x");
-    file.flush();  // a write after the time is set would move it again
-    EXPECT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
-    return path;
-}
-
-QDateTime referenceDatePlus(qint64 milliseconds) {
-    return QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()).addMSecs(milliseconds);
-}
-
-}  // namespace
-
 TEST(DisplayCacheKeys, SecondsAreTheShortestDecimalThatReadsBack) {
-    EXPECT_EQ(DisplayCacheKeys::seconds(12.0), QStringLiteral("12.0"));
-    EXPECT_EQ(DisplayCacheKeys::seconds(0.0), QStringLiteral("0.0"));
-    EXPECT_EQ(DisplayCacheKeys::seconds(0.1), QStringLiteral("0.1"));
-    EXPECT_EQ(DisplayCacheKeys::seconds(-3.25), QStringLiteral("-3.25"));
-    EXPECT_EQ(DisplayCacheKeys::seconds(786543210.123456), QStringLiteral("786543210.123456"));
+    for (const auto& [seconds, text] :
+         {std::pair{12.0, "12.0"}, std::pair{0.0, "0.0"}, std::pair{0.1, "0.1"},
+          std::pair{-3.25, "-3.25"}, std::pair{786543210.123456, "786543210.123456"}}) {
+        EXPECT_EQ(DisplayCacheKeys::seconds(seconds), text);
+    }
 }
 
+// Stamps count from 2001-01-01 UTC; a file that cannot be read stamps as zero.
 TEST(DisplayCacheKeys, FileStampCountsFromTheReferenceDate) {
     QTemporaryDir dir;
     EXPECT_EQ(DisplayCacheKeys::fileStamp(std::nullopt), QStringLiteral("-"));
-    const QString whole = fileModifiedAt(dir, referenceDatePlus(12000));
-    EXPECT_EQ(DisplayCacheKeys::fileStamp(whole), whole + QStringLiteral("@12.0"));
-    const QString half = fileModifiedAt(dir, referenceDatePlus(-1500));
-    EXPECT_EQ(DisplayCacheKeys::fileStamp(half), half + QStringLiteral("@-1.5"));
-}
-
-TEST(DisplayCacheKeys, UnreadableFileStampsAsZero) {
-    QTemporaryDir dir;
-    const QString missing = dir.filePath(QStringLiteral("missing.png"));
-    EXPECT_EQ(DisplayCacheKeys::fileStamp(missing), missing + QStringLiteral("@0.0"));
+    const QString path = dir.filePath(QStringLiteral("art.png"));
+    EXPECT_EQ(DisplayCacheKeys::fileStamp(path), path + QStringLiteral("@0.0"));
+    for (const auto& [offset, text] : {std::pair{12000, "@12.0"}, std::pair{-1500, "@-1.5"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.flush();  // a write after the time is set would move it again
+        ASSERT_TRUE(file.setFileTime(
+            QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()).addMSecs(offset),
+            QFileDevice::FileModificationTime));
+        EXPECT_EQ(DisplayCacheKeys::fileStamp(path), path + text);
+    }
 }
 
 TEST(DisplayCacheKeys, KeyCacheKeyJoinsItsPartsWithTheUnitSeparator) {

@@ -1,4 +1,4 @@
-#include "PipelineHarness.h"
+#include "support/ModelHarness.h"
 
 #include "config/DefaultConfiguration.h"
 
@@ -7,6 +7,7 @@
 #include <QFile>
 #include "actions/MediaPlayback.h"
 #include "artwork/MSDArtwork.h"
+#include "core/ActionError.h"
 
 #include <gtest/gtest.h>
 
@@ -41,10 +42,10 @@ int litPixels(const QImage& image) {
 
 }  // namespace
 
-TEST(Model, ChangesWithinTheRefreshDelayGiveOneUpdateShowingTheLastState) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::displayPad();
-    harness.putScenes(PipelineHarness::idOf(*pad),
+TEST(Model, SceneChangesWithinTheRefreshDelayGiveOneUpdateShowingTheLastState) {
+    ModelHarness harness;
+    auto pad = ModelHarness::displayPad();
+    harness.putScenes(ModelHarness::idOf(*pad),
                       coloredScenes(harness, DeviceKind::mountain,
                                     {Qt::red, Qt::green, QColor(0, 0, 255), Qt::yellow}));
     Model* model = harness.attach(pad);
@@ -64,30 +65,20 @@ TEST(Model, ChangesWithinTheRefreshDelayGiveOneUpdateShowingTheLastState) {
     model->changeScene(1);
     ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::red); }));
     EXPECT_EQ(updates.count, 2);
-}
-
-TEST(Model, SceneNavigationChangesThePicture) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::msdTwo();
-    harness.putScenes(PipelineHarness::idOf(*pad),
-                      coloredScenes(harness, DeviceKind::msdTwo, {Qt::red, QColor(0, 0, 255)}));
-    Model* model = harness.attach(pad);
-    ASSERT_NE(model, nullptr);
-    ASSERT_TRUE(near(buttonColor(*pad, 1), Qt::red, 12));
-
+    // Scenes wrap both ways, and a scene can be chosen by its id.
     model->changeScene(-1);
-    EXPECT_TRUE(waitUntil([&] { return near(buttonColor(*pad, 1), QColor(0, 0, 255), 12); }));
-    model->selectScene(model->scenes().first().id);
-    EXPECT_TRUE(waitUntil([&] { return near(buttonColor(*pad, 1), Qt::red, 12); }));
+    EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::yellow); }));
+    model->selectScene(model->scenes()[1].id);
+    EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::green); }));
 }
 
 TEST(Model, ReplacedArtworkFileRendersThatKeyAgainAndTheOthersFromTheCache) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::displayPad();
+    ModelHarness harness;
+    auto pad = ModelHarness::displayPad();
     SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
     const QString path = harness.solidImage("key4", Qt::red);
     configuration.scenes[0].keys[3].imagePath = path;
-    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    harness.putScenes(ModelHarness::idOf(*pad), configuration);
     Model* model = harness.attach(pad);
     ASSERT_NE(model, nullptr);
     ASSERT_TRUE(near(keyColor(*pad, 4), Qt::red));
@@ -103,11 +94,11 @@ TEST(Model, ReplacedArtworkFileRendersThatKeyAgainAndTheOthersFromTheCache) {
 }
 
 TEST(Model, RuntimeIconWinsOverTheArtworkFileAndHiddenBadgesAreNotDrawn) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::displayPad();
+    ModelHarness harness;
+    auto pad = ModelHarness::displayPad();
     SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
     configuration.scenes[0].keys[0].imagePath = harness.solidImage("file", Qt::red);
-    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    harness.putScenes(ModelHarness::idOf(*pad), configuration);
     Model* model = harness.attach(pad);
     ASSERT_NE(model, nullptr);
     const Binding binding = model->activeScene().keys[0];
@@ -137,27 +128,42 @@ TEST(Model, RuntimeIconWinsOverTheArtworkFileAndHiddenBadgesAreNotDrawn) {
     EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::red); }));
 }
 
-TEST(Model, RefreshWhileDisconnectedQueuesNothing) {
-    Model model(QStringLiteral("mountain-1"), DeviceKind::mountain, QStringLiteral("Pad"),
-                ModelEnvironment{});
+// Without a pad nothing is drawn or sent, brightness changes are refused with a hint, and the
+// quit frame is still ready: blank keys over a black background.
+TEST(Model, WithoutAPadNothingIsDrawnAndBrightnessIsRefused) {
+    ModelHarness harness;
+    const ModelEnvironment environment{harness.root(), nullptr, nullptr, quickSessionTiming(),
+                                       nullptr};
+    Model model(QStringLiteral("mountain-1"), DeviceKind::mountain, "Pad", environment);
     UpdateCounter updates(model);
     model.refreshDisplay();
     EXPECT_FALSE(model.display());
     QCoreApplication::processEvents();
     EXPECT_EQ(updates.count, 0);
+    model.changePadBrightness(10);
+    EXPECT_EQ(model.message(), "Connect the device to change its display brightness");
+    EXPECT_EQ(model.displayBrightness(), 80);
+    EXPECT_EQ(actionErrorOf([&] { model.togglePadFollowMac(); }),
+              "Connect the device to use adaptive brightness");
+    EXPECT_FALSE(model.padFollowMac());
+
+    Model msd(QStringLiteral("msdTwo-1"), DeviceKind::msdTwo, "Pad", environment);
+    const DisplayFrame blank = msd.shutdownFrame();
+    ASSERT_EQ(blank.images.size(), 6);
+    EXPECT_EQ(blank.background, QByteArray(MSDArtwork::backgroundByteCount, '\0'));
+    EXPECT_TRUE(near(QImage::fromData(blank.images[0]).pixelColor(32, 32), Qt::black, 4));
 }
 
 TEST(Model, ManualBrightnessIsClampedEndsFollowingAndIsSaved) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::displayPad();
+    ModelHarness harness;
+    auto pad = ModelHarness::displayPad();
     Model* model = harness.attach(pad);
     ASSERT_NE(model, nullptr);
     model->togglePadFollowMac();
     ASSERT_TRUE(model->padFollowMac());
-
-    model->changePadBrightness(-100);
-    model->changePadBrightness(95);
-    model->changePadBrightness(10);
+    for (int step : {-100, 95, 10}) {
+        model->changePadBrightness(step);
+    }
     EXPECT_EQ(model->displayBrightness(), 100);
     EXPECT_FALSE(model->padFollowMac());
     ASSERT_TRUE(waitUntil([&] {
@@ -166,98 +172,58 @@ TEST(Model, ManualBrightnessIsClampedEndsFollowingAndIsSaved) {
     }));
     EXPECT_TRUE(harness.readFile(model->id(), "appearance.json")
                     .contains("\"followMacBrightness\":\"false\""));
-
     model->changePadBrightness(-95);
     model->changePadBrightness(-10);
     EXPECT_EQ(model->displayBrightness(), 0);
     EXPECT_TRUE(waitUntil([&] { return pad->brightness() == 0; }));
-}
 
-TEST(Model, BrightnessOperationsRefuseWhileDisconnected) {
-    PipelineHarness harness;
-    Model model(QStringLiteral("mountain-1"), DeviceKind::mountain, QStringLiteral("Pad"),
-                ModelEnvironment{harness.root(), nullptr, nullptr, quickSessionTiming(), nullptr});
-    model.changePadBrightness(10);
-    EXPECT_EQ(model.message(),
-              QStringLiteral("Connect the device to change its display brightness"));
-    EXPECT_EQ(model.displayBrightness(), 80);
-    try {
-        model.togglePadFollowMac();
-        FAIL() << "following started without a pad";
-    } catch (const ActionError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("Connect the device to use adaptive brightness"));
-    }
-    EXPECT_FALSE(model.padFollowMac());
-}
-
-TEST(Model, FollowingTracksTheComputerDisplayOnItsTimer) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::displayPad();
-    Model* model = harness.attach(pad);
-    ASSERT_NE(model, nullptr);
-    harness.mac().set(0.555);
-    model->togglePadFollowMac();
-    EXPECT_TRUE(model->padFollowMac());
-    EXPECT_EQ(model->displayBrightness(), 56);
-    EXPECT_TRUE(harness.readFile(model->id(), "appearance.json")
-                    .contains("\"followMacBrightness\":\"true\""));
-    ASSERT_TRUE(waitUntil([&] { return pad->brightness() == 56; }));
-
-    // The timer, not a direct call, picks up the next change.
-    harness.mac().set(0.125);
-    EXPECT_TRUE(waitUntil([&] { return pad->brightness() == 13; }));
-    EXPECT_EQ(model->displayBrightness(), 13);
-}
-
-TEST(Model, FollowingStopsWhenTheComputerDisplayCannotBeRead) {
-    PipelineHarness harness;
-    Model* model = harness.attach(PipelineHarness::displayPad());
-    ASSERT_NE(model, nullptr);
-    model->togglePadFollowMac();
-    harness.mac().set(std::nullopt);
-    model->syncPadBrightness();
-    EXPECT_FALSE(model->padFollowMac());
-    EXPECT_EQ(model->message(),
-              QStringLiteral("Adaptive pad brightness stopped: This Mac display does not expose "
-                             "native brightness control"));
-    EXPECT_TRUE(harness.readFile(model->id(), "appearance.json")
-                    .contains("\"followMacBrightness\":\"false\""));
-
-    // Nor does it start again while the display cannot be read.
-    EXPECT_THROW(model->togglePadFollowMac(), ActionError);
-    EXPECT_FALSE(model->padFollowMac());
-}
-
-TEST(Model, SessionFailureAfterReadyShowsTheMessageWithoutRecovery) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::displayPad();
-    Model* model = harness.attach(pad);
-    ASSERT_NE(model, nullptr);
+    // A session failure after the pad was ready shows its message; no recovery is attempted.
     pad->rejectReports(UsbStatus::ioError);
-    model->changePadBrightness(-10);
+    model->changePadBrightness(10);
     ASSERT_TRUE(waitUntil([&] { return model->message().contains(QStringLiteral("0xe00002ca")); }))
         << model->message().toStdString();
     EXPECT_EQ(harness.hid().usb()->reenumerations(), 0);
     EXPECT_TRUE(model->connected());
 }
 
-TEST(Model, QuitFrameIsBlankKeysOverTheBackground) {
-    PipelineHarness harness;
-    Model model(QStringLiteral("msdTwo-1"), DeviceKind::msdTwo, QStringLiteral("Pad"),
-                ModelEnvironment{harness.root(), nullptr, nullptr, quickSessionTiming(), nullptr});
-    const DisplayFrame blank = model.shutdownFrame();
-    ASSERT_EQ(blank.images.size(), 6);
-    EXPECT_EQ(blank.background, QByteArray(MSDArtwork::backgroundByteCount, '\0'));
-    const QImage button = QImage::fromData(blank.images[0]);
-    EXPECT_TRUE(near(button.pixelColor(32, 32), Qt::black, 4));
+TEST(Model, FollowingTracksTheComputerDisplayUntilItCannotBeRead) {
+    ModelHarness harness;
+    auto pad = ModelHarness::displayPad();
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    const auto following = [&](const char* value) {
+        return harness.readFile(model->id(), "appearance.json")
+            .contains(QByteArray("\"followMacBrightness\":\"") + value + '"');
+    };
+    harness.mac().set(0.555);
+    model->togglePadFollowMac();
+    EXPECT_TRUE(model->padFollowMac());
+    EXPECT_EQ(model->displayBrightness(), 56);
+    EXPECT_TRUE(following("true"));
+    ASSERT_TRUE(waitUntil([&] { return pad->brightness() == 56; }));
+    // The timer, not a direct call, picks up the next change.
+    harness.mac().set(0.125);
+    EXPECT_TRUE(waitUntil([&] { return pad->brightness() == 13; }));
+    EXPECT_EQ(model->displayBrightness(), 13);
+
+    harness.mac().set(std::nullopt);
+    model->syncPadBrightness();
+    EXPECT_FALSE(model->padFollowMac());
+    EXPECT_EQ(model->message(),
+              QStringLiteral("Adaptive pad brightness stopped: This Mac display does not expose "
+                             "native brightness control"));
+    EXPECT_TRUE(following("false"));
+    // Nor does it start again while the display cannot be read.
+    EXPECT_THROW(model->togglePadFollowMac(), ActionError);
+    EXPECT_FALSE(model->padFollowMac());
 }
 
 TEST(Model, PlayPauseKeyShowsItsIconAndIsDrawnAgainWhenPlaybackChanges) {
-    PipelineHarness harness;
-    auto pad = PipelineHarness::displayPad();
+    ModelHarness harness;
+    auto pad = ModelHarness::displayPad();
     SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
     configuration.scenes[0].keys[0].action = QStringLiteral("Play/pause");
-    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    harness.putScenes(ModelHarness::idOf(*pad), configuration);
     MediaPlayback::shared().update(false);
     Model* model = harness.attach(pad);
     ASSERT_NE(model, nullptr);

@@ -1,13 +1,7 @@
 #include "SessionTestSupport.h"
 
-#include "core/MainThread.h"
 #include "device/LCDSession.h"
 #include "device/virtual/VirtualMsdTwo.h"
-#include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <atomic>
 
 using namespace std::chrono_literals;
 
@@ -23,253 +17,152 @@ QList<QByteArray> buttons(int seed = 0) {
     return images;
 }
 
-QByteArray zeros(int count) {
-    return QByteArray(count, '\0');
-}
-
+// A command report: its start, zero-padded to 1024 bytes.
 QByteArray report(const QByteArray& start) {
-    return start + zeros(1024 - static_cast<int>(start.size()));
+    return start + QByteArray(1024 - start.size(), '\0');
 }
 }  // namespace
 
 namespace sessions_test {
-class LCDSession : public ::testing::Test {
+class LCDSession : public SessionTest<::LCDSession, VirtualMsdTwo> {
 protected:
-    void SetUp() override {
-        harness.startWith(pad);
-        ASSERT_TRUE(harness.device);
+    std::shared_ptr<::LCDSession> create(const SessionTiming& timing) override {
+        return ::LCDSession::create(harness.device, failures.callback(), timing);
     }
-
-    void TearDown() override {
-        if (session) {
-            session->stop();
-            EXPECT_TRUE(waitUntilIdle(session));
-            session.reset();
-        }
-    }
-
     // The keep-alive is far off unless a test asks for it, so command sequences stay exact.
-    static SessionTiming fastTiming() {
+    SessionTiming timing() const override {
         SessionTiming timing;
         timing.backgroundSettle = 1ms;
         timing.keepAliveInterval = 3600s;
         timing.borderRepairDelay = 20ms;
         return timing;
     }
-
-    void makeSession(SessionTiming timing = fastTiming()) {
-        session = ::LCDSession::create(harness.device, failures.callback(), timing);
-        session->setReady([this] { ++readyCalls; });
-    }
-
-    void startAndWaitReady(const QList<QByteArray>& images, const QByteArray& background,
-                           int brightness = 70) {
-        makeSession();
-        session->start(images, background, brightness);
-        ASSERT_TRUE(waitUntil([this] { return readyCalls == 1 || failures.count() > 0; }));
-        ASSERT_EQ(failures.messages(), QStringList());
-    }
-
-    // Reports after the first `from` in the pad's log.
-    QList<QByteArray> reportsFrom(int from) const { return pad->reports().mid(from); }
-
-    std::shared_ptr<VirtualMsdTwo> pad = VirtualMsdTwo::create(0x02100000);
-    SimulatedPadHarness harness;
-    std::shared_ptr<::LCDSession> session;
-    Failures failures;
-    int readyCalls = 0;
+    const QByteArray black = solidBackground(Qt::black);
 };
 
 TEST_F(LCDSession, StartSendsTheOpeningSequenceTheFrameAndAKeepAlive) {
-    startAndWaitReady(buttons(), solidBackground(Qt::darkBlue), 70);
-
-    const QStringList expected = {"DIS", "LIG", "LIG", "LOG", "STP", "BAT",
-                                  "STP", "BAT", "STP", "BAT", "STP", "BAT",
-                                  "STP", "BAT", "STP", "BAT", "STP", "CONNECT"};
-    EXPECT_EQ(pad->commands(), expected);
-    EXPECT_EQ(pad->reports()[1], report(hexBytes("43 52 54 00 00 4c 49 47 00 00 00")));
-    EXPECT_EQ(pad->brightness(), 70);
-    EXPECT_EQ(pad->protocolErrors(), 0);
-    EXPECT_EQ(readyCalls, 1);
-}
-
-TEST_F(LCDSession, ThePadShowsTheBackgroundWithEachButtonAtItsPlace) {
-    startAndWaitReady(buttons(), solidBackground(QColor(0, 0, 255)));
-
-    const QImage screen = pad->picture();
-    EXPECT_TRUE(near(screen.pixel(2, 2), QColor(0, 0, 255), 8));
-    for (int key = 1; key <= 6; ++key) {
-        const QPoint centre = VirtualMsdTwo::buttonRect(key).center();
-        EXPECT_TRUE(near(screen.pixel(centre), buttonColors[key - 1], 24)) << "button " << key;
-    }
-    // Button 1 sits in the upper left, button 6 in the lower right.
-    EXPECT_EQ(VirtualMsdTwo::buttonRect(1).topLeft(), QPoint(21, 28));
-    EXPECT_EQ(VirtualMsdTwo::buttonRect(6).topLeft(), QPoint(235, 148));
-}
-
-TEST_F(LCDSession, TheBackgroundIsTurnedBackToLandscapeWithItsCornersInPlace) {
-    QImage landscape(320, 240, QImage::Format_RGB32);
-    landscape.fill(Qt::black);
-    landscape.setPixel(0, 0, qRgb(255, 0, 0));    // top left
-    landscape.setPixel(319, 0, qRgb(0, 255, 0));  // top right
-    landscape.setPixel(0, 239, qRgb(0, 0, 255));  // bottom left
-    startAndWaitReady(buttons(), background565(landscape));
-
-    const QImage decoded = pad->background();
-    EXPECT_EQ(decoded.pixel(0, 0), qRgb(255, 0, 0));
-    EXPECT_EQ(decoded.pixel(319, 0), qRgb(0, 255, 0));
-    EXPECT_EQ(decoded.pixel(0, 239), qRgb(0, 0, 255));
-    EXPECT_EQ(decoded.pixel(319, 239), qRgb(0, 0, 0));
-}
-
-TEST_F(LCDSession, TheStoredBufferIsTheScreenAQuarterTurnClockwise) {
-    // Built by hand: the first stored row, right-most pixel, is the screen's top-left corner.
-    QByteArray stored(153600, '\0');
-    stored[239 * 2] = static_cast<char>(0x00);
-    stored[239 * 2 + 1] = static_cast<char>(0xf8);  // pure red, RGB565 little-endian
-    startAndWaitReady(buttons(), stored);
-
-    EXPECT_EQ(pad->background().pixel(0, 0), qRgb(255, 0, 0));
-    EXPECT_EQ(pad->background().pixel(0, 1), qRgb(0, 0, 0));
-}
-
-TEST_F(LCDSession, TheKeepAliveReportIsConnectWithZeroPadding) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
-
-    EXPECT_EQ(pad->reports().last(), hexBytes("43 52 54 00 00 43 4F 4E 4E 45 43 54") + zeros(1012));
-}
-
-TEST_F(LCDSession, ABackgroundIsAnnouncedWithItsLengthAndSentAs150Reports) {
-    const QByteArray background = solidBackground(Qt::gray);
-    startAndWaitReady(buttons(), background);
-
+    const QByteArray background = solidBackground(QColor(0, 0, 255));
+    ASSERT_TRUE(start(buttons(), background, 70));
+    EXPECT_EQ(pad->commands().join(u' '),
+              "DIS LIG LIG LOG STP BAT STP BAT STP BAT STP BAT STP BAT STP BAT STP CONNECT");
     const auto reports = pad->reports();
+    EXPECT_EQ(reports[1], report(hexBytes("43 52 54 00 00 4c 49 47 00 00 00")));
+    // The background is announced with its length and sent as 150 reports.
     EXPECT_EQ(reports[3], report(hexBytes("43 52 54 00 00 4c 4f 47 00 02 58 00 01")));
     for (int slice = 0; slice < 150; ++slice) {
         ASSERT_EQ(reports[4 + slice], background.mid(slice * 1024, 1024)) << "slice " << slice;
     }
     EXPECT_EQ(reports[154], report(QByteArray("CRT\0\0STP", 8)));
-}
-
-TEST_F(LCDSession, AShortImageIsPaddedTo8192BytesInEightReports) {
-    auto images = buttons();
-    images[2] = QByteArray(5000, '\x5a');
-    startAndWaitReady(images, solidBackground(Qt::black));
-    const int from = static_cast<int>(pad->reports().size());
-
-    auto changed = images;
-    changed[2] = QByteArray(5000, '\x6b');
-    session->update(changed, solidBackground(Qt::black));
-    ASSERT_TRUE(waitUntilIdle(session));
-
-    const auto sent = reportsFrom(from);
-    ASSERT_EQ(sent.size(), 1 + 8 + 1);
-    EXPECT_EQ(sent[0], report(hexBytes("43 52 54 00 00 42 41 54 00 00 13 88 03")));
-    EXPECT_EQ(sent[4], QByteArray(1024, '\x6b'));
-    EXPECT_EQ(sent[5], QByteArray(904, '\x6b') + zeros(120));
-    EXPECT_EQ(sent[8], zeros(1024));
-    EXPECT_EQ(
-        (sent[1] + sent[2] + sent[3] + sent[4] + sent[5] + sent[6] + sent[7] + sent[8]).right(3192),
-        zeros(3192));
-    EXPECT_EQ(pad->buttonBytes(3), changed[2]);
-}
-
-TEST_F(LCDSession, ALongImageGetsNoPaddingButItsLastReportIsFilled) {
-    auto images = buttons();
-    startAndWaitReady(images, solidBackground(Qt::black));
-    const int from = static_cast<int>(pad->reports().size());
-
-    images[5] = QByteArray(9000, '\x11');
-    session->update(images, solidBackground(Qt::black));
-    ASSERT_TRUE(waitUntilIdle(session));
-
-    const auto sent = reportsFrom(from);
-    ASSERT_EQ(sent.size(), 1 + 9 + 1);
-    EXPECT_EQ(sent[0], report(hexBytes("43 52 54 00 00 42 41 54 00 00 23 28 06")));
-    EXPECT_EQ(sent[9], QByteArray(808, '\x11') + zeros(216));
-    EXPECT_EQ(pad->buttonBytes(6), images[5]);
+    EXPECT_EQ(reports.last(), report(hexBytes("43 52 54 00 00 43 4F 4E 4E 45 43 54")));
+    EXPECT_EQ(pad->brightness(), 70);
     EXPECT_EQ(pad->protocolErrors(), 0);
+
+    // The pad shows the background with each button at its place.
+    EXPECT_TRUE(near(pad->picture().pixel(2, 2), QColor(0, 0, 255), 8));
+    for (int key = 1; key <= 6; ++key) {
+        const QPoint centre = VirtualMsdTwo::buttonRect(key).center();
+        EXPECT_TRUE(near(pad->picture().pixel(centre), buttonColors[key - 1], 24)) << key;
+    }
+    expectBrightnessClamped();
+    EXPECT_EQ(pad->reports().last(), report(hexBytes("43 52 54 00 00 4c 49 47 00 00 00")));
 }
 
-TEST_F(LCDSession, AnImageOf65536BytesIsTooLargeButOneByteLessIsSent) {
-    auto images = buttons();
-    startAndWaitReady(images, solidBackground(Qt::black));
+TEST_F(LCDSession, TheStoredBufferIsTheScreenAQuarterTurnClockwise) {
+    // Built by hand: the first stored row, right-most pixel, is the screen's top-left corner.
+    QByteArray stored(153600, '\0');
+    stored[239 * 2 + 1] = static_cast<char>(0xf8);  // pure red, RGB565 little-endian
+    ASSERT_TRUE(start(buttons(), stored));
+    EXPECT_EQ(pad->background().pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(pad->background().pixel(0, 1), qRgb(0, 0, 0));
+}
 
+// Images are sent in 1024-byte reports after their announcement: a short one padded to 8192
+// bytes, a long one only to its last full report.
+TEST_F(LCDSession, ImagesAreSentInWholeReports) {
+    auto images = buttons();
+    ASSERT_TRUE(start(images, black));
+    const struct {
+        int button, size;
+        char fill;
+        const char* announcement;
+        int reports;
+        QByteArray lastData;  // of the image's last report with data
+        int lastDataIndex;
+    } cases[] = {
+        {3, 5000, '\x6b', "43 52 54 00 00 42 41 54 00 00 13 88 03", 8,
+         QByteArray(904, '\x6b') + QByteArray(120, '\0'), 5},
+        {6, 9000, '\x11', "43 52 54 00 00 42 41 54 00 00 23 28 06", 9,
+         QByteArray(808, '\x11') + QByteArray(216, '\0'), 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        const qsizetype from = pad->reports().size();
+        images[c.button - 1] = QByteArray(c.size, c.fill);
+        ASSERT_TRUE(update(images, black));
+        const auto sent = pad->reports().mid(from);
+        ASSERT_EQ(sent.size(), 1 + c.reports + 1);
+        EXPECT_EQ(sent[0], report(hexBytes(c.announcement)));
+        EXPECT_EQ(sent[c.lastDataIndex], c.lastData);
+        EXPECT_EQ(sent.mid(c.lastDataIndex + 1, c.reports - c.lastDataIndex),
+                  QList<QByteArray>(c.reports - c.lastDataIndex, QByteArray(1024, '\0')));
+        EXPECT_EQ(pad->buttonBytes(c.button), images[c.button - 1]);
+    }
+    EXPECT_EQ(pad->protocolErrors(), 0);
+
+    // 65535 bytes is the most an announcement can carry.
     images[0] = QByteArray(65535, '\x01');
-    session->update(images, solidBackground(Qt::black));
-    ASSERT_TRUE(waitUntilIdle(session));
+    ASSERT_TRUE(update(images, black));
     EXPECT_EQ(failures.count(), 0);
     EXPECT_EQ(pad->buttonBytes(1), images[0]);
-
     images[0] = QByteArray(65536, '\x02');
-    session->update(images, solidBackground(Qt::black));
-    ASSERT_TRUE(waitUntil([this] { return failures.count() == 1; }));
+    ASSERT_TRUE(update(images, black));
     EXPECT_EQ(failures.messages(), QStringList{"LCD image too large"});
 }
 
 TEST_F(LCDSession, AnIncompleteFrameIsRefused) {
-    makeSession();
     auto images = buttons();
     images[4].clear();
-    session->start(images, solidBackground(Qt::black), 50);
-    ASSERT_TRUE(waitUntil([this] { return failures.count() == 1; }));
-
+    EXPECT_FALSE(start(images, black, 50));
     EXPECT_EQ(failures.messages(),
               QStringList{"Cannot render LCD images; the display was not updated"});
-    EXPECT_EQ(pad->commands(), (QStringList{"DIS", "LIG", "LIG"}));
+    EXPECT_EQ(pad->commands().join(u' '), "DIS LIG LIG");
     EXPECT_EQ(readyCalls, 0);
 }
 
-TEST_F(LCDSession, UnchangedFrameSendsNothing) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
+TEST_F(LCDSession, OnlyWhatChangedIsSent) {
+    ASSERT_TRUE(start(buttons(), black));
     pad->resetCounters();
-
-    session->update(buttons(), solidBackground(Qt::black));
-    ASSERT_TRUE(waitUntilIdle(session));
+    ASSERT_TRUE(update(buttons(), black));
     EXPECT_EQ(pad->counters().reports, 0);
-}
 
-TEST_F(LCDSession, ABackgroundChangeResendsTheBackgroundAndAllSixButtons) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
+    auto images = buttons();
+    images[3] = jpegButton(Qt::white);
+    ASSERT_TRUE(update(images, black));
+    EXPECT_EQ(
+        std::tuple(pad->imagesReceived(4), pad->imagesReceived(3), pad->backgroundsReceived()),
+        std::tuple(2, 1, 1));
+    EXPECT_TRUE(near(pad->buttonImage(4).pixel(32, 32), Qt::white, 16));
+
+    // A new background goes with all six buttons.
     pad->resetCounters();
-
-    session->update(buttons(), solidBackground(Qt::white));
-    ASSERT_TRUE(waitUntilIdle(session));
+    ASSERT_TRUE(update(images, solidBackground(Qt::white)));
     EXPECT_EQ(pad->counters().reports, 2 + 150 + 6 * (1 + 8 + 1));
     EXPECT_EQ(pad->backgroundsReceived(), 2);
-    for (int key = 1; key <= 6; ++key) {
-        EXPECT_EQ(pad->imagesReceived(key), 2);
-    }
+    EXPECT_EQ(pad->imagesReceived(1), 2);
     EXPECT_TRUE(near(pad->picture().pixel(2, 2), Qt::white, 8));
 }
 
-TEST_F(LCDSession, OnlyChangedButtonsAreSent) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
-    auto images = buttons();
-    images[3] = jpegButton(Qt::white);
-
-    session->update(images, solidBackground(Qt::black));
-    ASSERT_TRUE(waitUntilIdle(session));
-    EXPECT_EQ(pad->imagesReceived(4), 2);
-    EXPECT_EQ(pad->imagesReceived(3), 1);
-    EXPECT_EQ(pad->backgroundsReceived(), 1);
-    EXPECT_TRUE(near(pad->buttonImage(4).pixel(32, 32), Qt::white, 16));
-}
-
 TEST_F(LCDSession, ThreeRapidUpdatesCollapseIntoTheNewest) {
-    const QByteArray background = solidBackground(Qt::black);
-    const QList<QList<QByteArray>> frames = {buttons(0), buttons(1), buttons(2), buttons(3)};
     // The pause after the background keeps the start busy while the updates arrive.
-    SessionTiming timing = fastTiming();
-    timing.backgroundSettle = 300ms;
-    makeSession(timing);
-    session->start(frames[0], background, 50);
-    session->update(frames[1], background);
-    session->update(frames[2], background);
-    session->update(frames[3], background);
+    SessionTiming slow = timing();
+    slow.backgroundSettle = 300ms;
+    makeSession(slow);
+    session->start(buttons(0), black, 50);
+    for (int seed : {1, 2, 3}) {
+        session->update(buttons(seed), black);
+    }
     ASSERT_TRUE(waitUntil([this] { return readyCalls == 1; }));
     ASSERT_TRUE(waitUntilIdle(session));
-
     for (int key = 1; key <= 6; ++key) {
         EXPECT_EQ(pad->imagesReceived(key), 2) << "button " << key;
         EXPECT_EQ(pad->buttonBytes(key), buttons(3)[key - 1]);
@@ -277,12 +170,11 @@ TEST_F(LCDSession, ThreeRapidUpdatesCollapseIntoTheNewest) {
 }
 
 TEST_F(LCDSession, OnlyTheLastPressWithinTheRepairDelayIsRepaired) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
+    ASSERT_TRUE(start(buttons(), black));
     // Presses arrive as the pad's own input reports; the model asks for the repair.
     harness.onInput = [this](const QByteArray& input) {
         session->repairBorderAfterKeypress(static_cast<uint8_t>(input[9]));
     };
-
     pad->pressScreenButton(2);
     pad->pressScreenButton(5);
     ASSERT_TRUE(waitUntil([this] { return pad->imagesReceived(5) == 2; }));
@@ -292,91 +184,48 @@ TEST_F(LCDSession, OnlyTheLastPressWithinTheRepairDelayIsRepaired) {
 }
 
 TEST_F(LCDSession, KeepAliveRepeatsConnectUntilStopped) {
-    SessionTiming timing = fastTiming();
-    timing.keepAliveInterval = 10ms;
-    makeSession(timing);
-    session->start(buttons(), solidBackground(Qt::black), 50);
-
+    SessionTiming often = timing();
+    often.keepAliveInterval = 10ms;
+    makeSession(often);
+    session->start(buttons(), black, 50);
     ASSERT_TRUE(waitUntil([this] { return pad->keepAlives() >= 4; }));
     session->stop();
     ASSERT_TRUE(waitUntilIdle(session));
     const int afterStop = pad->keepAlives();
-    // A finish behind the stop sees the session stopped; nothing more reaches the pad.
-    std::optional<PadDisplaySession::Result> outcome;
-    session->finish(buttons(), solidBackground(Qt::black),
-                    [&](PadDisplaySession::Result result) { outcome = result; });
-    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
-    EXPECT_EQ(pad->keepAlives(), afterStop);
-}
-
-TEST_F(LCDSession, BrightnessIsClampedAndCompletesOnTheSessionQueue) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
-    std::atomic<int> completions = 0;
-    std::atomic<bool> onMain = false;
-    auto completion = [&] {
-        onMain = onMain || isMainThread();
-        ++completions;
-    };
-
-    session->setBrightness(150, completion);
-    ASSERT_TRUE(waitUntil([&] { return completions == 1; }));
-    EXPECT_EQ(pad->brightness(), 100);
-    EXPECT_EQ(pad->reports().last(), report(hexBytes("43 52 54 00 00 4c 49 47 00 00 64")));
-    session->setBrightness(-5, completion);
-    ASSERT_TRUE(waitUntil([&] { return completions == 2; }));
-    EXPECT_EQ(pad->brightness(), 0);
-    EXPECT_FALSE(onMain);
-}
-
-TEST_F(LCDSession, ARejectedReportFailsWithItsCode) {
-    pad->rejectReports(UsbStatus::noDevice, 3);
-    makeSession();
-    session->start(buttons(), solidBackground(Qt::black), 50);
-    ASSERT_TRUE(waitUntil([this] { return failures.count() == 1; }));
-
-    EXPECT_EQ(failures.messages(), QStringList{"LCD write failed: 0xe00002c0"});
-    EXPECT_EQ(readyCalls, 0);
-    EXPECT_EQ(pad->backgroundsReceived(), 0);
-}
-
-TEST_F(LCDSession, APadThatVanishesMidUploadFailsAndIsRemoved) {
-    pad->vanishAfterReports(60);
-    makeSession();
-    session->start(buttons(), solidBackground(Qt::black), 50);
-    ASSERT_TRUE(waitUntil([this] { return failures.count() == 1 && !harness.removed.empty(); }));
-
-    EXPECT_EQ(failures.messages(), QStringList{"LCD write failed: 0xe00002c0"});
-}
-
-TEST_F(LCDSession, FinishDrawsTheQuitFrameAndAnswersOnTheMainThread) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
-    std::optional<PadDisplaySession::Result> outcome;
-
-    session->finish(buttons(4), solidBackground(Qt::black), [&](PadDisplaySession::Result result) {
-        EXPECT_TRUE(isMainThread());
-        outcome = result;
-    });
-    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
-    EXPECT_FALSE(outcome->has_value());
-    EXPECT_EQ(pad->buttonBytes(1), buttons(4)[0]);
-
     pad->resetCounters();
-    session->update(buttons(5), solidBackground(Qt::white));
-    ASSERT_TRUE(waitUntilIdle(session));
+    // A finish behind the stop sees the session stopped; nothing more reaches the pad.
+    const auto outcome = finish(buttons(1), solidBackground(Qt::white));
+    ASSERT_TRUE(outcome && outcome->has_value());
+    EXPECT_EQ((*outcome)->message(), "LCD disconnected");
+    EXPECT_EQ(pad->keepAlives(), afterStop);
     EXPECT_EQ(pad->counters().reports, 0);
 }
 
-TEST_F(LCDSession, FinishAfterStopReportsDisconnectedAndSendsNothing) {
-    startAndWaitReady(buttons(), solidBackground(Qt::black));
-    session->stop();
-    pad->resetCounters();
-    std::optional<PadDisplaySession::Result> outcome;
+TEST_F(LCDSession, FailedWritesFailWithTheirCode) {
+    for (const bool vanish : {false, true}) {
+        SCOPED_TRACE(vanish ? "the pad vanishes mid-upload" : "a report is rejected");
+        vanish ? pad->vanishAfterReports(60) : pad->rejectReports(UsbStatus::noDevice, 3);
+        makeSession();
+        EXPECT_FALSE(start(buttons(), black, 50));
+        EXPECT_EQ(failures.messages(), QStringList{"LCD write failed: 0xe00002c0"});
+        EXPECT_EQ(readyCalls, 0);
+        EXPECT_EQ(pad->backgroundsReceived(), 0);
+        session->stop();
+        ASSERT_TRUE(waitUntilIdle(session));
+        pad->clearFaults();
+        failures = Failures();
+    }
+    EXPECT_TRUE(waitUntil([this] { return !harness.removed.empty(); }));
+}
 
-    session->finish(buttons(1), solidBackground(Qt::white),
-                    [&](PadDisplaySession::Result result) { outcome = result; });
-    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
-    ASSERT_TRUE(outcome->has_value());
-    EXPECT_EQ((*outcome)->message(), "LCD disconnected");
+TEST_F(LCDSession, FinishDrawsTheQuitFrameThenStops) {
+    ASSERT_TRUE(start(buttons(), black));
+    const auto outcome = finish(buttons(4), black);
+    ASSERT_TRUE(outcome);
+    EXPECT_FALSE(outcome->has_value());
+    EXPECT_EQ(pad->buttonBytes(1), buttons(4)[0]);
+    pad->resetCounters();
+    ASSERT_TRUE(update(buttons(5), solidBackground(Qt::white)));
     EXPECT_EQ(pad->counters().reports, 0);
 }
 

@@ -4,16 +4,14 @@
 #include "support/TestSupport.h"
 
 #include <QBuffer>
-#include <QPainter>
 
 #include <cstdlib>
 
 void SimulatedPadHarness::startWith(const std::shared_ptr<VirtualPad>& pad) {
     manager.add(pad);
     std::vector<HidManager::Matching> matching;
-    for (auto kind : DeviceKind::allCases) {
-        const DeviceKind deviceKind = kind;
-        matching.push_back({deviceKind.vendorID(), deviceKind.productID(), deviceKind.usagePage()});
+    for (DeviceKind kind : DeviceKind::allCases) {
+        matching.push_back({kind.vendorID(), kind.productID(), kind.usagePage()});
     }
     HidManager::Handlers handlers;
     handlers.attached = [this](const std::shared_ptr<HidDevice>& added) {
@@ -41,13 +39,8 @@ void SimulatedPadHarness::startWith(const std::shared_ptr<VirtualPad>& pad) {
 }
 
 QByteArray solidKey(const QColor& color) {
-    QByteArray bytes;
-    for (int pixel = 0; pixel < 102 * 102; ++pixel) {
-        bytes.append(static_cast<char>(color.blue()));
-        bytes.append(static_cast<char>(color.green()));
-        bytes.append(static_cast<char>(color.red()));
-    }
-    return bytes;
+    const char bgr[] = {char(color.blue()), char(color.green()), char(color.red())};
+    return QByteArray(bgr, 3).repeated(102 * 102);
 }
 
 QByteArray gradientKey(int blue) {
@@ -80,29 +73,8 @@ QByteArray jpegButton(const QColor& color) {
     return bytes;
 }
 
-QByteArray background565(const QImage& landscape) {
-    const QImage source = landscape.convertToFormat(QImage::Format_RGB32);
-    QByteArray bytes;
-    for (int row = 0; row < 320; ++row) {
-        for (int column = 0; column < 240; ++column) {
-            const QRgb pixel = source.pixel(row, 239 - column);
-            const int value = (qRed(pixel) * 31 / 255) << 11 | (qGreen(pixel) * 63 / 255) << 5 |
-                              (qBlue(pixel) * 31 / 255);
-            bytes.append(static_cast<char>(value & 0xff));
-            bytes.append(static_cast<char>(value >> 8));
-        }
-    }
-    return bytes;
-}
-
 QByteArray solidBackground(const QColor& color) {
-    QImage image(320, 240, QImage::Format_RGB32);
-    image.fill(color);
-    return background565(image);
-}
-
-bool near(QRgb actual, const QColor& expected, int tolerance) {
-    return std::abs(qRed(actual) - expected.red()) <= tolerance &&
-           std::abs(qGreen(actual) - expected.green()) <= tolerance &&
-           std::abs(qBlue(actual) - expected.blue()) <= tolerance;
+    const int value = (color.red() * 31 / 255) << 11 | (color.green() * 63 / 255) << 5 |
+                      (color.blue() * 31 / 255);
+    return QByteArray(1, char(value & 0xff)).append(char(value >> 8)).repeated(320 * 240);
 }

@@ -1,16 +1,19 @@
 #pragma once
 
+#include "core/MainThread.h"
 #include "device/PadDisplaySession.h"
 #include "device/virtual/SimulatedHidManager.h"
 #include "support/TestSupport.h"
 
-#include <QByteArray>
 #include <QColor>
 #include <QImage>
-#include <QStringList>
 
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // Failures reported by a session, collected from its queue.
 class Failures {
@@ -25,7 +28,7 @@ public:
         std::lock_guard lock(state_->mutex);
         return state_->messages;
     }
-    int count() const { return static_cast<int>(messages().size()); }
+    int count() const { return int(messages().size()); }
 
 private:
     struct State {
@@ -39,13 +42,107 @@ private:
 struct SimulatedPadHarness {
     SimulatedHidManager manager;
     std::shared_ptr<HidDevice> device;
-    std::vector<std::shared_ptr<HidDevice>> attached;
-    std::vector<std::shared_ptr<HidDevice>> removed;
+    std::vector<std::shared_ptr<HidDevice>> attached, removed;
     QList<QByteArray> inputs;
     // Where input reports go besides `inputs` (a session's `receive`).
     std::function<void(const QByteArray&)> onInput;
 
     void startWith(const std::shared_ptr<VirtualPad>& pad);
+};
+
+// Lets the session's queue run empty: queued work holds its session, so it is idle once nothing
+// but the caller holds it.
+template <typename Session>
+bool waitUntilIdle(const std::shared_ptr<Session>& session) {
+    return waitUntil([&] { return session.use_count() == 1; });
+}
+
+// A session of type `Session` on a virtual pad of type `Pad`, stopped at the end of the test.
+template <typename Session, typename Pad>
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Replies reach the session as long as it exists, held by its owner or by its queue.
+        harness.onInput = [this](const QByteArray& report) {
+            if constexpr (requires(Session & s) { s.receive(report); }) {
+                if (auto target = route.lock()) {
+                    target->receive(report);
+                }
+            }
+        };
+        harness.startWith(pad);
+        ASSERT_TRUE(harness.device);
+    }
+    void TearDown() override {
+        if (session) {
+            session->stop();
+            EXPECT_TRUE(waitUntilIdle(session));
+        }
+    }
+
+    virtual std::shared_ptr<Session> create(const SessionTiming& timing) = 0;
+    virtual SessionTiming timing() const = 0;
+
+    void makeSession(const SessionTiming& custom) {
+        session = create(custom);
+        session->setReady([this] { ++readyCalls; });
+        route = session;
+    }
+    void makeSession() { makeSession(timing()); }
+    // Starts and waits for the start to end; true when it became ready without a failure.
+    bool start(const PadDisplaySession::Images& images, const QByteArray& background = {},
+               int brightness = 70) {
+        if (!session) {
+            makeSession();
+        }
+        session->start(images, background, brightness);
+        return waitUntil([this] { return readyCalls == 1 || failures.count() > 0; }) &&
+               failures.count() == 0;
+    }
+    bool failed() {
+        return waitUntil([this] { return failures.count() == 1; });
+    }
+    // Runs `update` and lets the queue finish it.
+    bool update(const PadDisplaySession::Images& images, const QByteArray& background = {}) {
+        session->update(images, background);
+        return waitUntilIdle(session);
+    }
+    // What `finish` answered.
+    std::optional<PadDisplaySession::Result> finish(const PadDisplaySession::Images& images,
+                                                    const QByteArray& background = {}) {
+        std::optional<PadDisplaySession::Result> outcome;
+        session->finish(images, background, [&](PadDisplaySession::Result result) {
+            EXPECT_TRUE(isMainThread());
+            outcome = result;
+        });
+        EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); }));
+        return outcome;
+    }
+    // Clamped levels, completion on the session's queue rather than the main thread.
+    void expectBrightnessClamped() {
+        std::atomic<int> completions = 0;
+        std::atomic<bool> onMain = false;
+        const auto completion = [&] {
+            onMain = onMain || isMainThread();
+            ++completions;
+        };
+        int expected = 0;
+        for (const auto& [level, clamped] : {std::pair{150, 100}, std::pair{-5, 0}}) {
+            session->setBrightness(level, completion);
+            ++expected;
+            ASSERT_TRUE(waitUntil([&] { return completions == expected; }));
+            EXPECT_EQ(pad->brightness(), clamped);
+        }
+        EXPECT_FALSE(onMain);
+    }
+
+    std::shared_ptr<Pad> pad = Pad::create(0x01230000);
+    SimulatedPadHarness harness;
+    std::shared_ptr<Session> session;
+    std::weak_ptr<Session> route;
+    Failures failures;
+    int readyCalls = 0;
+    LogCapture log;
 };
 
 // A DisplayPad key image (BGR bytes) of one colour.
@@ -57,16 +154,5 @@ QList<QByteArray> displayPadFrame(int seed);
 
 // A 64 x 64 JPEG of one colour, as the artwork code would hand it over.
 QByteArray jpegButton(const QColor& color);
-// The 153600-byte RGB565 background of a landscape picture, stored a quarter turn clockwise.
-QByteArray background565(const QImage& landscape);
+// The 153600-byte RGB565 background of one colour, stored a quarter turn clockwise.
 QByteArray solidBackground(const QColor& color);
-
-// Colours equal within `tolerance` per channel (JPEG and RGB565 are lossy).
-bool near(QRgb actual, const QColor& expected, int tolerance);
-
-// Lets the session's queue run empty: true once nothing but the caller holds the session.
-// Queued work holds its session, so this is how a test lets the queue finish.
-template <typename Session>
-bool waitUntilIdle(const std::shared_ptr<Session>& session) {
-    return waitUntil([&] { return session.use_count() == 1; });
-}

@@ -91,3 +91,13 @@ bool processGone(qint64 pid) {
     const qsizetype close = stat.lastIndexOf(')');
     return close <= 0 || stat.mid(close + 2, 1) == "Z";
 }
+
+#include <QColor>
+
+#include <cstdlib>
+
+bool near(const QColor& actual, const QColor& expected, int tolerance) {
+    return std::abs(actual.red() - expected.red()) <= tolerance &&
+           std::abs(actual.green() - expected.green()) <= tolerance &&
+           std::abs(actual.blue() - expected.blue()) <= tolerance;
+}

@@ -57,3 +57,7 @@ QByteArray readFile(const QString& path);
 
 // Whether process `pid` has ended (a zombie nobody has reaped yet counts as ended).
 bool processGone(qint64 pid);
+
+class QColor;
+// Colours equal within `tolerance` per channel, alpha aside (JPEG and RGB565 are lossy).
+bool near(const QColor& actual, const QColor& expected, int tolerance = 3);

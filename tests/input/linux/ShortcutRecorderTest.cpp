@@ -1,8 +1,10 @@
-#include "../InputTestSupport.h"
+#include "support/ModelHarness.h"
+#include "support/PadReports.h"
 
 #include "model/ShortcutRecorder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -11,7 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
 constexpr uint64_t shift = 0x20000;
 constexpr uint64_t control = 0x40000;
 constexpr uint64_t option = 0x80000;
@@ -30,88 +31,67 @@ bool swallowed(QKeyEvent event) {
     QCoreApplication::sendEvent(&field, &event);
     return field.text().isEmpty() && event.isAccepted();
 }
-
-const Binding& key3(const SavedConfiguration& configuration) {
-    return configuration.scenes.first().keys[2];
-}
-
 }  // namespace
 
-TEST(ShortcutRecorder, EscapeCancelsAndStoresNothing) {
-    InputTestBed bed;
-    auto model = bed.model(DeviceKind::mountain);
-    model->setRecording(3);
-    QKeyEvent escape = keyPress(Qt::Key_Escape, KEY_ESC);
-    EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &escape));
-    EXPECT_FALSE(model->recording());
-    EXPECT_FALSE(key3(SavedConfiguration{model->scenes(), {}}).recordedShortcut);
-    EXPECT_FALSE(bed.storedExists()) << "nothing was saved";
-}
-
+// Only the active scene of the recording model changes; the file is saved and the pad key then
+// types what was recorded.
 TEST(ShortcutRecorder, KeyStoresCodeMaskedFlagsAndLabelThenSaves) {
-    InputTestBed bed;
-    auto model = bed.model(DeviceKind::mountain);
-    model->setRecording(3);
-    EXPECT_TRUE(swallowed(keyPress(Qt::Key_K, KEY_K,
-                                   Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier,
-                                   QStringLiteral("\x0b"))));
-    EXPECT_FALSE(model->recording());
-
-    const SavedConfiguration file = bed.stored();
-    const Binding& stored = key3(file);
-    EXPECT_EQ(stored.keyCode, 0x28);
-    EXPECT_EQ(stored.modifiers, shift | control);
-    EXPECT_EQ(stored.recordedShortcut, QStringLiteral("\u2303\u21e7K"));
-    EXPECT_EQ(key3(SavedConfiguration{model->scenes(), {}}), stored);
-}
-
-TEST(ShortcutRecorder, OnlyTheActiveSceneOfTheRecordingModelChanges) {
-    InputTestBed bed;
+    ModelHarness bed;
     SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain, 2);
     configuration.activeSceneID = configuration.scenes[1].id;
     auto recording = bed.model(DeviceKind::mountain, configuration);
     auto other = bed.model(DeviceKind::mountain, configuration, QStringLiteral("pad-2"));
     recording->setRecording(3);
-    QKeyEvent press = keyPress(Qt::Key_1, KEY_1, Qt::AltModifier | Qt::MetaModifier);
-    EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &press));
-
+    EXPECT_TRUE(swallowed(keyPress(Qt::Key_K, KEY_K,
+                                   Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier,
+                                   QStringLiteral("\x0b"))));
+    EXPECT_FALSE(recording->recording());
     const Binding& recorded = recording->scenes()[1].keys[2];
-    EXPECT_EQ(recorded.recordedShortcut, QStringLiteral("\u2325\u23181"));
-    EXPECT_EQ(recorded.keyCode, 0x12);
-    EXPECT_EQ(recorded.modifiers, option | command);
+    EXPECT_EQ(recorded.keyCode, 0x28);
+    EXPECT_EQ(recorded.modifiers, shift | control);
+    EXPECT_EQ(recorded.recordedShortcut, QStringLiteral("\u2303\u21e7K"));
+    EXPECT_EQ(bed.stored().scenes[1].keys[2], recorded);
     EXPECT_EQ(recording->scenes()[0].keys[2].recordedShortcut, QStringLiteral("Key 3"));
     EXPECT_EQ(other->scenes()[1].keys[2].recordedShortcut, QStringLiteral("Key 3"));
-    EXPECT_EQ(bed.stored().scenes[1].keys[2], recorded);
-}
-
-TEST(ShortcutRecorder, RecordedShortcutIsWhatThePadKeyThenTypes) {
-    InputTestBed bed;
-    SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain);
-    auto model = bed.model(DeviceKind::mountain, configuration);
-    model->setRecording(3);
-    QKeyEvent press = keyPress(Qt::Key_K, KEY_K, Qt::ControlModifier);
-    QCoreApplication::sendEvent(qApp, &press);
-    model->receive(displayPadKeyReport({3}));
+    recording->receive(displayPadKeyReport({3}));
     EXPECT_EQ(bed.input->posted,
-              (QList<SyntheticKeyEvent>{SyntheticKeyEvent::key(0x28, control, true),
-                                        SyntheticKeyEvent::key(0x28, control, false)}));
+              (QList<SyntheticKeyEvent>{SyntheticKeyEvent::key(0x28, shift | control, true),
+                                        SyntheticKeyEvent::key(0x28, shift | control, false)}));
 }
 
-TEST(ShortcutRecorder, KeysThatTypeNothingVisibleAreLabelledByTheirCode) {
-    InputTestBed bed;
+// Escape cancels; keys that type nothing visible are labelled by their code; option and command
+// come through.
+TEST(ShortcutRecorder, KeysBecomeLabelsOrCancel) {
+    ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
-    model->setRecording(1);
-    QKeyEvent f5 = keyPress(Qt::Key_F5, KEY_F5);
-    QCoreApplication::sendEvent(qApp, &f5);
-    model->setRecording(2);
-    QKeyEvent space = keyPress(Qt::Key_Space, KEY_SPACE, Qt::ShiftModifier, QStringLiteral(" "));
-    QCoreApplication::sendEvent(qApp, &space);
-    EXPECT_EQ(model->scenes()[0].keys[0].recordedShortcut, QStringLiteral("Key 96"));
-    EXPECT_EQ(model->scenes()[0].keys[1].recordedShortcut, QStringLiteral("\u21e7Key 49"));
+    model->setRecording(3);
+    QKeyEvent escape = keyPress(Qt::Key_Escape, KEY_ESC);
+    EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &escape));
+    EXPECT_FALSE(model->recording());
+    EXPECT_FALSE(model->scenes()[0].keys[2].recordedShortcut);
+    EXPECT_FALSE(QFile::exists(bed.root() + "/pad-1/bindings.json")) << "nothing was saved";
+    const struct {
+        QKeyEvent event;
+        const char* label;
+        uint64_t modifiers;
+    } cases[] = {
+        {keyPress(Qt::Key_F5, KEY_F5), "Key 96", 0},
+        {keyPress(Qt::Key_Space, KEY_SPACE, Qt::ShiftModifier, " "), "\u21e7Key 49", shift},
+        {keyPress(Qt::Key_1, KEY_1, Qt::AltModifier | Qt::MetaModifier), "\u2325\u23181",
+         option | command},
+    };
+    for (int key = 1; key <= 3; ++key) {
+        const auto& c = cases[key - 1];
+        model->setRecording(key);
+        const std::unique_ptr<QKeyEvent> press(c.event.clone());
+        EXPECT_TRUE(QCoreApplication::sendEvent(qApp, press.get()));
+        EXPECT_EQ(model->scenes()[0].keys[key - 1].recordedShortcut, QString::fromUtf8(c.label));
+        EXPECT_EQ(model->scenes()[0].keys[key - 1].modifiers, c.modifiers);
+    }
 }
 
 TEST(ShortcutRecorder, VanishedControlEndsRecordingWithAMessageAndPassesTheKeyOn) {
-    InputTestBed bed;
+    ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
     model->setRecording(40);
     QLineEdit field;
@@ -123,7 +103,7 @@ TEST(ShortcutRecorder, VanishedControlEndsRecordingWithAMessageAndPassesTheKeyOn
 }
 
 TEST(ShortcutRecorder, ModifiersAloneAndUnknownKeysKeepRecording) {
-    InputTestBed bed;
+    ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
     model->setRecording(3);
     EXPECT_FALSE(swallowed(keyPress(Qt::Key_Shift, KEY_LEFTSHIFT, Qt::ShiftModifier)));
@@ -135,11 +115,11 @@ TEST(ShortcutRecorder, ModifiersAloneAndUnknownKeysKeepRecording) {
     EXPECT_TRUE(swallowed(keyPress(Qt::Key_LaunchB, 0)));
     EXPECT_EQ(model->recording(), 3);
     EXPECT_TRUE(model->message().contains(QStringLiteral("cannot be recorded")));
-    EXPECT_FALSE(bed.storedExists());
+    EXPECT_FALSE(QFile::exists(bed.root() + "/pad-1/bindings.json"));
 }
 
 TEST(ShortcutRecorder, IdleOrDestroyedModelsLeaveKeysAlone) {
-    InputTestBed bed;
+    ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
     EXPECT_FALSE(swallowed(keyPress(Qt::Key_A, KEY_A, Qt::NoModifier, QStringLiteral("a"))));
     model->setRecording(3);

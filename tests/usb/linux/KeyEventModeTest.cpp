@@ -1,17 +1,16 @@
-#include "PadTestbed.h"
-#include "UsbPadTestbed.h"
 #include "core/Log.h"
 #include "device/DisplayPadSession.h"
 #include "device/linux/HidrawDevice.h"
 #include "device/linux/LibusbPadUsb.h"
 #include "support/QuickTiming.h"
 #include "support/TestSupport.h"
+#include "support/umockdev/PadTestbed.h"
 
 #include <gtest/gtest.h>
 
-// "Enable key-event mode" as Linux has it: usbhid holds the HID interface 0 (its hidraw node
-// faked beside the usbfs node in one machine), and a real session goes through the real hidraw
-// and libusb code up to its first activation attempt.
+// "Enable key-event mode" as Linux has it: the HID interface 0 with its hidraw node beside the
+// usbfs node in one machine, and a real session through the real hidraw and libusb code up to
+// its first activation attempt.
 TEST(DisplayPadSession, KeyEventModeGoesThroughHidrawAndFallsBackToTheUsbRequest) {
     const struct {
         int hidrawErrno;     // the answer to HIDIOCSOUTPUT
@@ -27,21 +26,12 @@ TEST(DisplayPadSession, KeyEventModeGoesThroughHidrawAndFallsBackToTheUsbRequest
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        ASSERT_TRUE(UsbPadTestbed::preloaded()) << "run this test under umockdev-wrapper";
-        UsbPadTestbed usb;
-        UsbPadTestbed::Pad pad;
-        pad.driver0 = c.driver0;
-        usb.add(pad);
-        PadTestbed hid(usb.testbed());
-        {
-            std::lock_guard lock(hid.outputReports.mutex);
-            hid.outputReports.error = c.hidrawErrno;
-        }
+        ASSERT_TRUE(PadTestbed::preloaded()) << "run this test under umockdev-wrapper";
+        PadTestbed testbed;
+        testbed.setOutputReportError(c.hidrawErrno);
         HidDeviceInfo info;
         info.locationID = 0x01230000;
-        info.path =
-            hid.add({0x3282, 9, {}, 1, pad.devpath, 0xFF00, 64, 0, true, usb.syspath(pad.devpath)})
-                .devnode;
+        info.path = testbed.addHid({.usb = {.driver0 = c.driver0}}).devnode;
         HidrawDevice::OpenFailure openFailure;
         const auto device = HidrawDevice::open(info, openFailure);
         ASSERT_TRUE(device) << openFailure.reason.toStdString();
@@ -55,10 +45,7 @@ TEST(DisplayPadSession, KeyEventModeGoesThroughHidrawAndFallsBackToTheUsbRequest
         EXPECT_TRUE(waitUntil([&] { return logged(c.outcome); }));
         EXPECT_TRUE(logged(c.path)) << log.lines().join('\n').toStdString();
         // Report 3 carrying 01, through hidraw (the USB request's bytes are LibusbPadUsb's).
-        {
-            std::lock_guard lock(hid.outputReports.mutex);
-            EXPECT_EQ(hid.outputReports.sent, std::vector<QByteArray>{hexBytes("03 01")});
-        }
+        EXPECT_EQ(testbed.outputReports(), std::vector<QByteArray>{hexBytes("03 01")});
         session->stop();
         ASSERT_TRUE(waitUntil([&] { return session.use_count() == 1; }));
         device->close();

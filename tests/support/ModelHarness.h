@@ -1,15 +1,16 @@
 #pragma once
 
 #include "support/QuickTiming.h"
+#include "support/TestSupport.h"
 
 #include "actions/DisplayBrightness.h"
+#include "actions/InputPoster.h"
 #include "config/SavedConfiguration.h"
 #include "device/virtual/SimulatedHidManager.h"
 #include "device/virtual/VirtualDisplayPad.h"
 #include "device/virtual/VirtualMsdTwo.h"
 #include "model/DeviceStore.h"
 #include "model/Model.h"
-#include "support/TestSupport.h"
 
 #include <QColor>
 #include <QImage>
@@ -36,17 +37,34 @@ private:
     std::optional<double> level_ = 0.5;
 };
 
-// A real device store over the simulated HID manager, with its settings root in a temporary
-// folder and shortened session waits.
-class PipelineHarness {
+// Keeps what the keystroke actions post instead of typing it, so a test can tell which binding
+// ran from its key code. A non-empty `problem` refuses posting the way a missing /dev/uinput
+// permission does.
+class RecordingInputPoster : public InputPoster {
 public:
-    PipelineHarness();
-    ~PipelineHarness();
+    QString postingProblem() override { return problem; }
+    bool canPost(const SyntheticKeyEvent&) const override { return true; }
+    void post(const QList<SyntheticKeyEvent>& events) override { posted += events; }
+    // Key codes of the key-down events posted so far, in order.
+    QList<int> pressedKeyCodes() const;
+
+    QString problem;
+    QList<SyntheticKeyEvent> posted;
+};
+
+// A real device store over the simulated HID manager, with its settings root in a temporary
+// folder, shortened session waits, a fake display brightness and recorded keystrokes. Models
+// without a pad can be made from the same environment.
+class ModelHarness {
+public:
+    ModelHarness();
+    ~ModelHarness();
 
     DeviceStore& store() { return *store_; }
     SimulatedHidManager& hid() { return *hid_; }
     FakeMacBrightness& mac() { return *mac_; }
     QString root() const { return root_.path(); }
+    ModelEnvironment environment() const;
 
     static std::shared_ptr<VirtualDisplayPad> displayPad(uint32_t location = 0x01230000,
                                                          const QString& serial = "VDP-1");
@@ -56,26 +74,35 @@ public:
 
     // Starts the store on first use, plugs the pad in and waits until its model is ready.
     Model* attach(const std::shared_ptr<VirtualPad>& pad);
-    // Lays down a device's bindings file before its pad first attaches.
+    // A model of `kind` without a pad, starting from `configuration` when one is given.
+    std::unique_ptr<Model> model(DeviceKind kind, const SavedConfiguration& configuration = {},
+                                 const QString& id = QStringLiteral("pad-1"));
+    // Lays down a device's bindings file before its model starts.
     void putScenes(const QString& deviceID, const SavedConfiguration& configuration);
     QByteArray readFile(const QString& deviceID, const char* name) const;
+    // The bindings file as stored now.
+    SavedConfiguration stored(const QString& deviceID = QStringLiteral("pad-1")) const;
     // A PNG of one colour in the temporary folder; returns its path.
     QString solidImage(const QString& name, const QColor& color) const;
+
+    std::shared_ptr<RecordingInputPoster> input = std::make_shared<RecordingInputPoster>();
 
 private:
     QTemporaryDir root_;
     std::shared_ptr<FakeMacBrightness> mac_ = std::make_shared<FakeMacBrightness>();
+    std::shared_ptr<PlatformServices> services_;
     SimulatedHidManager* hid_ = nullptr;  // owned by the store
     std::unique_ptr<DeviceStore> store_;
     bool started_ = false;
 };
 
-// Colours equal within `tolerance` per channel (JPEG and RGB565 are lossy).
-bool near(const QColor& actual, const QColor& expected, int tolerance = 3);
 // The centre pixel of a DisplayPad key / MSD-TWO screen button as the pad shows it.
 QColor keyColor(const VirtualDisplayPad& pad, int key);
 QColor buttonColor(const VirtualMsdTwo& pad, int key);
 
 // One scene per colour; key 1 of each shows an image of that colour.
-SavedConfiguration coloredScenes(const PipelineHarness& harness, DeviceKind kind,
+SavedConfiguration coloredScenes(const ModelHarness& harness, DeviceKind kind,
                                  const QList<QColor>& colors);
+// The kind's default scenes with every control bound to a keystroke whose key code equals the
+// control number, so the posted codes show which controls ran.
+SavedConfiguration keystrokeScenes(DeviceKind kind, int sceneCount = 1);
