@@ -78,3 +78,18 @@ coverage: deps
 clean: clean-coverage
 clean-coverage:
 	rm -rf build-coverage
+
+# Benchmarks a user feels (figures, never pass/fail on speed): key drawing against Pillow, the
+# start-up of `quorvel --simulate` to the first complete frame on both virtual pads (with and
+# without a display), and the scene switch on the virtual DisplayPad. The Pillow side needs the
+# interpreter that imports PIL: Debian's python3-pil serves /usr/bin/python3, which a pyenv or
+# virtualenv `python3` earlier on the PATH would hide.
+PYTHON_PIL ?= $(firstword $(foreach p,/usr/bin/python3 python3,$(shell $(p) -c 'import PIL' 2>/dev/null && echo $(p))))
+.PHONY: bench-peer bench-startup bench-scene
+bench-peer: build
+	@test -n "$(PYTHON_PIL)" || { echo "bench-peer: no python3 imports PIL (scripts/install-deps installs python3-pil)" >&2; exit 1; }
+	$(PYTHON_PIL) bench/peer/compare.py $(BUILD)/bench/bench_artwork
+bench-startup: build
+	/usr/bin/python3 bench/startup.py $(BUILD)/quorvel --probe $(BUILD)/bench/bench_probe
+bench-scene: build
+	$(BUILD)/bench/bench_pipeline --benchmark_filter=NextScene

@@ -24,10 +24,15 @@ bool pump(Condition condition) {
 
 // main() of a benchmark program: the registered benchmarks run inside a Qt application of type
 // `App`. Log lines are part of the measured cost but not of the report, so they are dropped.
-template <typename App>
-int runBenchmarks(int argc, char** argv) {
+// `prepare` runs once the application exists; when it returns false nothing is measured.
+template <typename App, typename Prepare = bool (*)()>
+int runBenchmarks(
+    int argc, char** argv, Prepare prepare = [] { return true; }) {
     App app(argc, argv);
     setLogSink([](const QString&) {});
+    if (!prepare()) {
+        return 1;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -6,6 +6,7 @@
 #include "config/DefaultConfiguration.h"
 #include "core/Log.h"
 #include "core/MainThread.h"
+#include "device/DeviceKind.h"
 #include "device/virtual/SimulatedHidManager.h"
 #include "device/virtual/VirtualDisplayPad.h"
 #include "model/DeviceStore.h"
@@ -24,7 +25,9 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -149,6 +152,143 @@ BENCHMARK(BM_InputReportToPerformedAction)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime()
     ->Iterations(2000);
+
+// Runs the event loop until `condition` holds, resting briefly between looks: the pad receives
+// on the session's thread, and a main thread spinning flat out would take the core it needs on a
+// small machine. False after 10 s.
+template <typename Condition>
+bool await(Condition condition) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > 10000) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!condition()) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    }
+    return true;
+}
+
+// A virtual DisplayPad whose two scenes show a different photo-like artwork on each of their
+// twelve keys; key 1 runs "Next scene" in both, so each press shows the other scene.
+struct TwoSceneDisplayPad {
+    static constexpr uint32_t location = 0x01230000;
+    QTemporaryDir root;
+    SimulatedHidManager* hid = nullptr;
+    std::unique_ptr<DeviceStore> store;
+    std::shared_ptr<VirtualDisplayPad> pad = VirtualDisplayPad::create(location);
+    Model* model = nullptr;
+
+    bool start() {
+        SavedConfiguration configuration =
+            DefaultConfiguration::configuration(DeviceKind::mountain);
+        configuration.scenes.append(DefaultConfiguration::scene(DeviceKind::mountain));
+        for (int scene = 0; scene < 2; ++scene) {
+            for (int key = 0; key < 12; ++key) {
+                QImage image(512, 512, QImage::Format_RGB32);
+                for (int y = 0; y < image.height(); ++y) {
+                    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+                    for (int x = 0; x < image.width(); ++x) {
+                        line[x] =
+                            qRgb((x + key * 20) & 0xff, (y + scene * 90) & 0xff, (x ^ y) & 0xff);
+                    }
+                }
+                const QString path =
+                    root.filePath(QStringLiteral("s%1k%2.png").arg(scene).arg(key));
+                image.save(path, "PNG");
+                Binding& binding = configuration.scenes[scene].keys[key];
+                binding.imagePath = path;
+                if (key == 0) {
+                    binding.action = QStringLiteral("Next scene");
+                }
+            }
+        }
+        const QString id =
+            DeviceKind(DeviceKind::mountain).identity(QStringLiteral("VDP-1"), location);
+        QDir(root.path()).mkpath(id);
+        QFile file(QDir(root.path()).filePath(id + QStringLiteral("/bindings.json")));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(ConfigurationJson::encode(configuration)) <= 0) {
+            return false;
+        }
+        file.close();
+
+        auto manager = std::make_unique<SimulatedHidManager>();
+        hid = manager.get();
+        ModelEnvironment environment;
+        environment.settingsRoot = root.path();
+        environment.padUsb = hid->usb();
+        store = std::make_unique<DeviceStore>(std::move(manager), environment);
+        store->start();
+        hid->add(pad);
+        return await([&] {
+            model = store->devices().isEmpty() ? nullptr : store->devices().first();
+            return model && model->scenes().size() == 2 &&
+                   model->message() == QStringLiteral("Mountain DisplayPad ready");
+        });
+    }
+};
+
+// From the "Next scene" key going down on the virtual DisplayPad to the last byte of the new
+// scene's twelfth key arriving at the pad: input report, action, drawing (or the cache), and the
+// upload of twelve keys. Cold: the drawn keys are forgotten before each press, so every key's
+// file is read and drawn again; warm: both scenes' keys come from the cache.
+void NextScene(benchmark::State& state, bool cold) {
+    TwoSceneDisplayPad bench;
+    if (!bench.start()) {
+        state.SkipWithError("the pad did not come up with two scenes");
+        return;
+    }
+    Model* model = bench.model;
+    VirtualDisplayPad& pad = *bench.pad;
+    int updates = 0;
+    QObject::connect(model, &Model::displayUpdated, [&updates] { ++updates; });
+    std::vector<qint64> nanoseconds;
+    QElapsedTimer clock;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (cold) {
+            // The redraw of the scene on show is not part of the switch: wait it out.
+            const int drawn = updates;
+            model->invalidateKeyImages();
+            await([&] { return updates > drawn; });
+        }
+        const int before = pad.imagesReceived();
+        state.ResumeTiming();
+        clock.start();
+        pad.press(1);
+        const bool arrived = await([&] { return pad.imagesReceived() >= before + 12; });
+        nanoseconds.push_back(clock.nsecsElapsed());
+        state.PauseTiming();
+        pad.release(1);
+        if (!arrived || !await([&] { return model->heldKeys().empty(); })) {
+            state.SkipWithError("the new scene did not arrive");
+            break;
+        }
+        state.ResumeTiming();
+    }
+    bench.store->stop();
+    if (!nanoseconds.empty()) {
+        std::sort(nanoseconds.begin(), nanoseconds.end());
+        const auto at = [&](double quantile) {
+            const size_t index = static_cast<size_t>(quantile * double(nanoseconds.size() - 1));
+            return static_cast<double>(nanoseconds[index]) / 1e6;
+        };
+        state.counters["p50_ms"] = at(0.50);
+        state.counters["p99_ms"] = at(0.99);
+    }
+}
+BENCHMARK_CAPTURE(NextScene, cold, true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(200);
+BENCHMARK_CAPTURE(NextScene, warm, false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(200);
 
 }  // namespace
 

@@ -6,6 +6,13 @@ namespace {
 // 72 dots per inch, so that a font of n points is n pixels tall on these bitmaps as on the
 // pads' own drawing model, whatever the screen's resolution.
 constexpr int dotsPerMeterAt72Dpi = 2835;
+// Qt's raster engine (6.x) splits a batch of about a hundred spans or more (rows, or pieces of
+// rows at antialiased edges) over its GUI thread pool and waits for it. For a 102-row key the
+// wake-ups cost more than the work (half the drawing time went to the pool's threads), and on a
+// busy machine the wait is for other processes. Drawing through a clip of 16 rows keeps every
+// batch small and on the calling thread. The pixels are the same: each is computed from its own
+// position whatever the clip.
+constexpr int bandRows = 16;
 }  // namespace
 
 ArtworkCanvas::ArtworkCanvas(int width, int height, bool alpha) {
@@ -43,16 +50,32 @@ QRectF ArtworkCanvas::toDevice(const QRectF& rect) const {
     return QRectF(rect.x(), drawingHeight_ - rect.y() - rect.height(), rect.width(), rect.height());
 }
 
+template <typename Draw>
+void ArtworkCanvas::inBands(const QRectF& rect, Draw draw) {
+    const QTransform world = painter_->worldTransform();
+    const QRect covered = world.mapRect(rect).toAlignedRect().intersected(image_.rect());
+    for (int top = covered.top(); top <= covered.bottom(); top += bandRows) {
+        painter_->resetTransform();
+        painter_->setClipRect(
+            QRect(0, top, image_.width(), std::min(bandRows, covered.bottom() + 1 - top)));
+        painter_->setTransform(world);
+        draw();
+    }
+    painter_->setClipping(false);
+}
+
 void ArtworkCanvas::drawImage(const QRectF& rect, const QImage& image) {
     if (!painter_ || image.isNull()) {
         return;
     }
-    painter_->drawImage(toDevice(rect), image, QRectF(image.rect()));
+    const QRectF device = toDevice(rect);
+    inBands(device, [&] { painter_->drawImage(device, image, QRectF(image.rect())); });
 }
 
 void ArtworkCanvas::fillRect(const QRectF& rect, const QColor& color) {
     if (painter_) {
-        painter_->fillRect(toDevice(rect), color);
+        const QRectF device = toDevice(rect);
+        inBands(device, [&] { painter_->fillRect(device, color); });
     }
 }
 
@@ -62,7 +85,8 @@ void ArtworkCanvas::fillRoundedRect(const QRectF& rect, double radius, const QCo
     }
     painter_->setPen(Qt::NoPen);
     painter_->setBrush(color);
-    painter_->drawRoundedRect(toDevice(rect), radius, radius);
+    const QRectF device = toDevice(rect);
+    inBands(device, [&] { painter_->drawRoundedRect(device, radius, radius); });
 }
 
 void ArtworkCanvas::drawText(const QPointF& origin, const QString& text, const QFont& font,

@@ -53,6 +53,8 @@ public:
 
 private:
     QRectF toDevice(const QRectF& rect) const;
+    template <typename Draw>
+    void inBands(const QRectF& rect, Draw draw);
 
     QImage image_;
     std::unique_ptr<QPainter> painter_;
