@@ -366,8 +366,9 @@ void Model::applyDialPreset(DialPreset preset, int64_t control) {
     for (size_t position = 0; position < dial->size(); ++position) {
         const qsizetype key = bindingIndex(scene, (*dial)[position]);
         if (key >= 0) {
-            const Binding& old = scene.keys[key];
-            scene.keys[key] = Binding(old.id, old.name, actions[position]);
+            Binding fresh(scene.keys[key].id, scene.keys[key].name);
+            fresh.action = actions[position];
+            scene.keys[key] = fresh;
         }
     }
     setScenes(std::move(scenes));
