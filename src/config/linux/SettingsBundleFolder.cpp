@@ -254,15 +254,22 @@ void SettingsBundleFolder::write(const QString& target, const QStringList& folde
     try {
         for (const QString& folder : folders) {
             const QByteArray path = temporary + '/' + encoded(folder);
-            if (::mkdir(path.constData(), 0755) != 0) {
+            if (::mkdir(path.constData(), 0777) != 0) {
                 throw ActionError::failed(
                     QStringLiteral("Could not write “%1”: %2").arg(folder, reason(errno)));
             }
         }
+        // mkdtemp makes the bundle private (0700); it gets the user's usual folder mode, the
+        // one the umask gave the folders inside it.
+        struct stat inner {};
+        if (!folders.isEmpty() &&
+            ::stat((temporary + '/' + encoded(folders.first())).constData(), &inner) == 0) {
+            ::chmod(temporary.constData(), inner.st_mode & 07777);
+        }
         for (const auto& [relative, bytes] : files) {
             const QByteArray path = temporary + '/' + encoded(relative);
             const Descriptor file(
-                ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+                ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (file.fd < 0) {
                 throw ActionError::failed(
                     QStringLiteral("Could not write “%1”: %2").arg(relative, reason(errno)));
