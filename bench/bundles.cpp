@@ -36,7 +36,7 @@ struct LargeDevice {
             QPainter painter(&image);
             QLinearGradient gradient(0, 0, 512, 512);
             gradient.setColorAt(0, QColor::fromHsv(key * 30, 255, 255));
-            gradient.setColorAt(1, QColor::fromHsv(key * 30 + 90, 200, 120));
+            gradient.setColorAt(1, QColor::fromHsv((key * 30 + 90) % 360, 200, 120));
             painter.fillRect(image.rect(), gradient);
             painter.drawText(image.rect(), Qt::AlignCenter, QString::number(key));
             painter.end();
@@ -125,5 +125,9 @@ BENCHMARK(BM_ImportAdd)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Text is drawn into the pictures, which needs a GUI application but never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     return runBenchmarks<QGuiApplication>(argc, argv);
 }

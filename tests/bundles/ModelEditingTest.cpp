@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include "ImageSamples.h"
+#include "PipelineHarness.h"
 
 #include <QDir>
 #include <QFile>
@@ -167,4 +168,15 @@ TEST(ModelEditing, DropsReportInTheStatusLine) {
     ASSERT_TRUE(waitUntil([&] { return pad.dialogs->picker != nullptr; }));
     EXPECT_EQ(pad.dialogs->picker->aspect, 1.0);
     EXPECT_EQ(pad.dialogs->picker->cropped.size(), QSize(90, 30));
+}
+
+TEST(ModelEditing, WindowDropOfSettingsNeedsOneBundleAndASelection) {
+    PipelineHarness harness;
+    const auto bundle = std::make_shared<DroppedPath>(harness.root() + "/pad.quorvel");
+    EXPECT_FALSE(harness.store().acceptSettingsDrop({bundle, bundle}));
+    EXPECT_EQ(harness.store().message(), "Drop one settings bundle at a time");
+    EXPECT_TRUE(harness.store().acceptSettingsDrop({bundle}));
+    EXPECT_TRUE(waitUntil([&] {
+        return harness.store().message() == "Select a connected device before dropping settings";
+    }));
 }
