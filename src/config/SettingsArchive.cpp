@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 
 using nlohmann::json;
 
@@ -70,7 +71,8 @@ int64_t integerKey(const json& root, const char* key) {
     }
     if (value.is_number_float()) {
         const double number = value.get<double>();
-        if (number == double(int64_t(number)) && std::abs(number) < 9007199254740992.0) {
+        // Range first: converting a double beyond 64 bits to an integer is undefined.
+        if (std::abs(number) < 9007199254740992.0 && std::trunc(number) == number) {
             return int64_t(number);
         }
         unreadableManifest(QStringLiteral("\"%1\" must be a whole number").arg(key));

@@ -151,6 +151,7 @@ TEST(SettingsImport, RefusesHostileBundlesAndLeavesTheDeviceAsItWas) {
          {},
          {},
          "The image could not be decoded"},
+        {"version beyond 64 bits", {}, [](nlohmann::json& m) { m["version"] = 1e60; }, {}, invalid},
         {"no brightness", {}, [](nlohmann::json& m) { m.erase("brightness"); }, {}, invalid},
         {"scene without keys",
          {},
