@@ -7,6 +7,7 @@
 #include "actions/linux/LinuxPlatformServices.h"
 #include "app/CompositeHidManager.h"
 #include "app/CompositePadUsb.h"
+#include "app/SettingsService.h"
 #include "app/VirtualPadService.h"
 #include "app/VirtualPads.h"
 #include "app/linux/InstanceLock.h"
@@ -40,6 +41,7 @@ QuorvelApplication::QuorvelApplication(Options options, Backends backends, QDBus
 QuorvelApplication::~QuorvelApplication() {
     // The D-Bus object refers to the virtual pads, and they to the store's HID manager.
     sleepMonitor_.reset();
+    settingsService_.reset();
     service_.reset();
     virtualPads_.reset();
     store_.reset();
@@ -63,7 +65,8 @@ bool QuorvelApplication::wantsDisplay(const QStringList& arguments,
         QStringLiteral("--headless"), QStringLiteral("--list-devices"),
         QStringLiteral("--help"),     QStringLiteral("--help-all"),
         QStringLiteral("-h"),         QStringLiteral("--version"),
-        QStringLiteral("-v")};
+        QStringLiteral("-v"),         QStringLiteral("--export"),
+        QStringLiteral("--import")};
     for (const QString& argument : arguments) {
         if (withoutDisplay.contains(argument)) {
             return false;
@@ -150,6 +153,11 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
         }
     }
 
+    if (ownsName_) {
+        // `quorvel --export` and `--import` reach the running pads through this.
+        settingsService_ = std::make_unique<SettingsService>(*store_);
+        settingsService_->registerOn(bus_);
+    }
     store_->start();
     if (backends_.systemBus) {
         sleepMonitor_ = std::make_unique<SleepMonitor>(*backends_.systemBus);
@@ -228,6 +236,7 @@ void QuorvelApplication::finishQuit() {
         }
     }
     service_.reset();
+    settingsService_.reset();
     store_->stop();
     MediaPlayback::shared().stop();
     logLine("Quorvel Zodovuvur quit: quit frame shown on %d pads, %d failed", cleared, failed);

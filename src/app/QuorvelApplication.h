@@ -15,6 +15,7 @@
 
 class DeviceStore;
 class InstanceLock;
+class SettingsService;
 class SleepMonitor;
 class VirtualPadService;
 class VirtualPads;
@@ -111,6 +112,7 @@ private:
     std::unique_ptr<DeviceStore> store_;
     std::unique_ptr<VirtualPads> virtualPads_;
     std::unique_ptr<VirtualPadService> service_;
+    std::unique_ptr<SettingsService> settingsService_;
     std::unique_ptr<InstanceLock> instanceLock_;
     int pendingQuitParts_ = 0;
     std::unique_ptr<SleepMonitor> sleepMonitor_;

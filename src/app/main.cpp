@@ -1,6 +1,7 @@
 #include "actions/linux/SpawnScriptRunner.h"
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
+#include "app/SettingsCommand.h"
 #include "app/linux/DisplayProbe.h"
 #include "app/linux/TerminationSignals.h"
 #include "artwork/MSDArtwork.h"
@@ -11,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <memory>
@@ -35,6 +37,41 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
             qUtf8Printable(problem));
     }
     return std::make_unique<QCoreApplication>(argc, argv);
+}
+// --export and --import: checked here, run by SettingsCommand.
+int runSettingsCommand(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+    const bool exporting = parser.isSet(QStringLiteral("export"));
+    SettingsCommand command;
+    command.operation = exporting ? SettingsCommand::Operation::exportBundle
+                                  : SettingsCommand::Operation::importBundle;
+    command.deviceID = parser.value(QStringLiteral("device"));
+    command.sceneOnly = parser.isSet(QStringLiteral("scene"));
+    command.mode = parser.value(QStringLiteral("mode"));
+    command.allowScripts = parser.isSet(QStringLiteral("allow-scripts"));
+    QString problem;
+    if (exporting && parser.isSet(QStringLiteral("import"))) {
+        problem = QStringLiteral("--export and --import cannot be combined.");
+    } else if (command.deviceID.isEmpty()) {
+        problem = QStringLiteral("--device is required with --export and --import.");
+    } else if (exporting && (parser.isSet(QStringLiteral("mode")) || command.allowScripts)) {
+        problem = QStringLiteral("--mode and --allow-scripts belong to --import.");
+    } else if (!exporting && command.sceneOnly) {
+        problem = QStringLiteral("--scene belongs to --export.");
+    } else if (!exporting && command.mode != QLatin1String("add") &&
+               command.mode != QLatin1String("replace")) {
+        problem = QStringLiteral("--import needs --mode add or --mode replace.");
+    }
+    if (!problem.isEmpty()) {
+        err << problem << "\nTry 'quorvel --help'.\n";
+        return 2;
+    }
+    QString path = parser.value(exporting ? QStringLiteral("export") : QStringLiteral("import"));
+    if (exporting && !path.endsWith(QStringLiteral(".quorvel"), Qt::CaseInsensitive)) {
+        path += QStringLiteral(".quorvel");
+    }
+    // The running copy has its own working folder.
+    command.path = QFileInfo(path).absoluteFilePath();
+    return command.run(QDBusConnection::sessionBus(), QString(), out, err);
 }
 }  // namespace
 
@@ -76,8 +113,34 @@ int main(int argc, char* argv[]) {
         QStringLiteral("calibrate"),
         QStringLiteral("Draw red, green, blue and yellow alignment bars inside every MSD-TWO "
                        "screen button, to check the picture against the pad's cut-outs."));
-    parser.addOptions(
-        {listDevices, simulate, headless, background, picturesAtQuit, virtualOnly, calibrate});
+    const QCommandLineOption exportBundle(
+        QStringLiteral("export"),
+        QStringLiteral("Write the settings of the device given with --device, with all its "
+                       "artwork, as the settings bundle <file> (.quorvel is added), then exit."),
+        QStringLiteral("file"));
+    const QCommandLineOption importBundle(
+        QStringLiteral("import"),
+        QStringLiteral("Import the settings bundle <bundle> into the device given with --device "
+                       "as --mode says, then exit."),
+        QStringLiteral("bundle"));
+    const QCommandLineOption device(
+        QStringLiteral("device"),
+        QStringLiteral("The device of --export or --import (see --list-devices)."),
+        QStringLiteral("id"));
+    const QCommandLineOption sceneOnly(QStringLiteral("scene"),
+                                       QStringLiteral("With --export: only the active scene."));
+    const QCommandLineOption mode(
+        QStringLiteral("mode"),
+        QStringLiteral("With --import: add the bundle's scenes, or replace every scene and the "
+                       "brightness settings."),
+        QStringLiteral("add|replace"));
+    const QCommandLineOption allowScripts(
+        QStringLiteral("allow-scripts"),
+        QStringLiteral("With --import: accept bindings that run shell scripts or AppleScript or "
+                       "open applications. Bundles from others can run anything this way."));
+    parser.addOptions({listDevices, simulate, headless, background, picturesAtQuit, virtualOnly,
+                       calibrate, exportBundle, importBundle, device, sceneOnly, mode,
+                       allowScripts});
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -94,6 +157,15 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(listDevices)) {
         HidapiInventory inventory;
         return DeviceList::run(inventory, out, err);
+    }
+    if (parser.isSet(exportBundle) || parser.isSet(importBundle)) {
+        return runSettingsCommand(parser, out, err);
+    }
+    for (const QCommandLineOption* option : {&device, &sceneOnly, &mode, &allowScripts}) {
+        if (parser.isSet(*option)) {
+            err << "--" << option->names().first() << " needs --export or --import.\n";
+            return 2;
+        }
     }
     if (parser.isSet(picturesAtQuit) && !parser.isSet(simulate)) {
         err << "--save-pictures-at-quit needs --simulate: only virtual pads can be saved.\n";

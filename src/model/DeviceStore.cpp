@@ -1,6 +1,7 @@
 #include "model/DeviceStore.h"
 
 #include "artwork/ImageLoadError.h"
+#include "config/DroppedFile.h"
 #include "core/Log.h"
 #include "core/MainThread.h"
 #include "device/MountainUsb.h"
@@ -288,4 +289,58 @@ void DeviceStore::clearDisplaysForQuit(std::function<void()> completion) {
                                  });
     }
     leave();
+}
+
+void DeviceStore::reportToSelection(const QString& text) {
+    if (Model* current = selected()) {
+        current->report(text);
+        return;
+    }
+    if (message_ != text) {
+        message_ = text;
+        logLine("%s", qUtf8Printable(text));
+        Q_EMIT messageChanged();
+        Q_EMIT changed();
+    }
+}
+
+bool DeviceStore::acceptSettingsDrop(const QList<std::shared_ptr<DropItem>>& items) {
+    if (items.size() != 1 || !items.first() || !items.first()->hasFileURL()) {
+        reportToSelection(items.size() != 1
+                              ? QStringLiteral("Drop one settings bundle at a time")
+                              : QStringLiteral("The drop did not contain a local settings bundle"));
+        return false;
+    }
+    const std::optional<QString> dropped = selectedID_;
+    QPointer<DeviceStore> self(this);
+    items.first()->loadFileURL([self, dropped](std::optional<QUrl> url, QString error) {
+        // Any thread: only the hop to the main thread happens here.
+        runOnMain([self, dropped, url = std::move(url), error = std::move(error)] {
+            if (!self) {
+                return;
+            }
+            if (!error.isEmpty()) {
+                self->reportToSelection(QStringLiteral("Could not read dropped file: ") + error);
+                return;
+            }
+            if (!url || !url->isLocalFile()) {
+                self->reportToSelection(
+                    QStringLiteral("The drop did not contain a local settings bundle"));
+                return;
+            }
+            // The bundle goes to the device that was selected when it was dropped, or nowhere.
+            Model* target = dropped ? self->model(*dropped) : nullptr;
+            if (!target || self->selectedID_ != dropped) {
+                self->reportToSelection(
+                    QStringLiteral("Select a connected device before dropping settings"));
+                return;
+            }
+            try {
+                target->importDroppedSettings(DroppedFile::resolvedURL(*url).toLocalFile());
+            } catch (const ActionError& failure) {
+                target->report(failure.message());
+            }
+        });
+    });
+    return true;
 }

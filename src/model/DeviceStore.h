@@ -21,6 +21,7 @@
 #include <optional>
 #include <vector>
 
+class DropItem;
 class Model;
 
 // The registry of pads. Discovers both pad kinds through its HID manager, creates one device
@@ -82,6 +83,11 @@ public:
     // activation, the first frame), each on its one model and connection.
     void resume();
 
+    // A settings bundle dropped anywhere on the window: imported into the device selected at
+    // the drop once its file arrives, unless the selection changed meanwhile. False (with the
+    // reason in the selected device's status line, else the store's) for anything but one item.
+    bool acceptSettingsDrop(const QList<std::shared_ptr<DropItem>>& items);
+
     // ModelDirectory
     QList<const Model*> models() const override;
 
@@ -107,6 +113,8 @@ private:
     void recoverDisplayPad(Model* model, DeviceKind kind, const std::weak_ptr<HidDevice>& device,
                            const QString& id, uint32_t location);
     void reportQuitFailure(Model* model, const QString& reason);
+    // The selected device's status line, or the store's own when nothing is selected.
+    void reportToSelection(const QString& text);
 
     const std::unique_ptr<HidManager> manager_;
     const ModelEnvironment environment_;

@@ -5,6 +5,7 @@
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
 #include "core/Log.h"
+#include "core/SerialQueue.h"
 #include "scripting/ScriptingRegistry.h"
 
 #include <QDir>

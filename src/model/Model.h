@@ -5,12 +5,15 @@
 #include "config/DeviceAppearance.h"
 #include "config/DeviceConfigurationStore.h"
 #include "config/QuorvelScene.h"
+#include "config/SettingsArchive.h"
 #include "core/ActionError.h"
 #include "device/DeviceKind.h"
 #include "device/HIDConnection.h"
 #include "device/HidDevice.h"
 #include "device/PadDisplaySession.h"
 #include "model/DisplayFrame.h"
+#include "model/EditingTypes.h"
+#include "model/ModelDialogs.h"
 #include "model/ModelEnvironment.h"
 
 #include "actions/ActionContext.h"
@@ -20,9 +23,11 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QUrl>
 #include <QUuid>
 
 #include <chrono>
@@ -33,7 +38,9 @@
 #include <set>
 
 class ConfigurationFileSystem;
+class DropItem;
 class QFileSystemWatcher;
+class SerialQueue;
 class QTimer;
 
 // The controller of one pad: its configuration (ordered scenes, the active scene, display
@@ -250,6 +257,81 @@ public:
     const QHash<QString, QByteArray>& renderedKeys() const { return renderedKeys_; }
     const QHash<QString, QByteArray>& renderedBackgrounds() const { return renderedBackgrounds_; }
 
+    // ---- Settings bundles (ModelBundles.cpp) ----
+
+    enum class ImportMode { add, replace };
+    // How an import goes when nobody is asked in a window (the command line, scripts).
+    struct ImportRequest {
+        // None: an unconfigured device is replaced, otherwise the dialogs ask.
+        std::optional<ImportMode> mode;
+        // Bindings from a stranger that run commands or start programs are applied only when
+        // allowed here or confirmed in the import question.
+        bool allowCommands = false;
+    };
+    // Runs on the main thread once the import ended: whether something was imported, and the
+    // status line it left (also when cancelled: then empty).
+    using ImportCompletion = std::function<void(bool imported, const QString& message)>;
+
+    // The window's panels and questions; none without a window.
+    void setDialogs(std::shared_ptr<ModelDialogs> dialogs);
+    const std::shared_ptr<ModelDialogs>& dialogs() const { return dialogs_; }
+
+    // The active scene alone or the whole device, with every picture (artwork files, else the
+    // action's own icon) as a PNG of the pad's key or background size. Throws ActionError or
+    // ImageLoadError. Main thread (action icons come from the desktop).
+    SettingsArchive makeArchive(bool sceneOnly) const;
+    // The save panel, then the bundle; the outcome goes to the status line.
+    void exportSettings(bool sceneOnly);
+    // The same without a panel; true when written.
+    bool exportSettings(bool sceneOnly, const QString& path);
+    static QString suggestedExportName(DeviceKind kind, bool sceneOnly);
+
+    // The open panel, then importSettings(path).
+    void importSettings();
+    // Imports the bundle at `path`, asking how in the window when the device has configured
+    // controls. Returns at once: reading the bundle and decoding and re-encoding its pictures
+    // run on a worker thread, the question and every change of the device on the main thread,
+    // after every check has passed. The outcome goes to the status line and to `completion`.
+    void importSettings(const QString& path, ImportRequest request, ImportCompletion completion);
+    void importSettings(const QString& path);
+    // A bundle dropped on the device: imported only while the pad is connected.
+    void importDroppedSettings(const QString& path);
+    // Applies a read archive at once, on this thread (the main thread): every check, the
+    // pictures decoded, re-encoded and written to the Images folder, then the device changed
+    // and saved. Throws ActionError or ImageLoadError; the device is unchanged then (only
+    // picture files already written may remain).
+    void applyArchive(const SettingsArchive& archive, ImportMode mode);
+    // Any scene has a background, or any binding an action or artwork.
+    bool hasConfiguredControls() const;
+    // Bindings of the archive that run shell scripts or AppleScript or open an application.
+    static int commandBindingCount(const SettingsArchive& archive);
+    // Why an import that was not allowed such bindings was refused.
+    static QString commandsRefusedMessage(int count);
+    // The folder of the device's artwork files.
+    QString imagesFolder() const;
+
+    // ---- Editing operations (ModelEditing.cpp) ----
+
+    // A drop onto the control `control`, or onto the background (none). True when the item is
+    // being loaded; the outcome arrives later in the status line.
+    bool acceptDrop(const QList<std::shared_ptr<DropItem>>& items, std::optional<int64_t> control);
+    // Artwork from a file (the open panel) or from the web search, through the picker.
+    void chooseArtwork(std::optional<int64_t> control, bool search);
+    std::optional<ScreenButtonDrag> buttonDragPayload(int64_t control) const;
+    bool canSwapScreenButtons(const ScreenButtonDrag& drag, int64_t target) const;
+    bool swapScreenButtons(const ScreenButtonDrag& drag, int64_t target);
+    void applyDialPreset(DialPreset preset, int64_t control);
+    void clearAction(int64_t control);
+    // The open picker, if any.
+    const std::shared_ptr<ArtworkPicker>& imagePicker() const { return imagePicker_; }
+
+    // Writes `png` as a new artwork file and sets it on the control (or the scene's background)
+    // of the scene `sceneID`, then saves. Failures go to the status line.
+    void storeArtwork(const QByteArray& png, std::optional<int64_t> control, const QUuid& sceneID);
+    // A decoded image for a control or background: cropped first when its shape differs.
+    void applyDroppedImage(const QImage& image, std::optional<int64_t> control,
+                           const QUuid& sceneID);
+
 Q_SIGNALS:
     void connectedChanged();
     void messageChanged();
@@ -359,6 +441,23 @@ private:
     // One line per binding whose stored action name resolves to no action.
     void logUnknownActions() const;
 
+    // Settings bundles and editing (ModelBundles.cpp, ModelEditing.cpp).
+    struct PreparedImport;
+    void checkApplicable(const SettingsArchive& archive, ImportMode mode) const;
+    void decideImport(const std::shared_ptr<PreparedImport>& prepared, ImportRequest request,
+                      ImportCompletion completion);
+    void writeImport(const std::shared_ptr<PreparedImport>& prepared, ImportMode mode,
+                     ImportCompletion completion);
+    bool commitImport(const SettingsArchive& archive, const QMap<QString, QString>& written,
+                      ImportMode mode);
+    void finishImport(const ImportCompletion& completion, bool imported, const QString& message);
+    SerialQueue& workQueue();
+    void droppedFile(const QUrl& url, std::optional<int64_t> control, const QUuid& sceneID);
+    void setDroppedApplication(const QString& application, qsizetype scene, qsizetype key);
+    std::shared_ptr<ArtworkPicker> makePicker(double aspectRatio);
+    double artworkAspect(std::optional<int64_t> control) const;
+    bool isScreenButton(int64_t control) const;
+
     const QString id_;
     const DeviceKind kind_;
     const ModelEnvironment environment_;
@@ -387,4 +486,7 @@ private:
     std::unique_ptr<QTimer> adaptiveTimer_;
     std::unique_ptr<QFileSystemWatcher> fileWatcher_;
     std::unique_ptr<QTimer> externalChangeTimer_;
+    std::shared_ptr<ModelDialogs> dialogs_;
+    std::shared_ptr<ArtworkPicker> imagePicker_;
+    std::unique_ptr<SerialQueue> workQueue_;
 };

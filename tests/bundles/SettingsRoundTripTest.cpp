@@ -1,0 +1,88 @@
+#include "artwork/ImageLoading.h"
+#include "config/SettingsArchive.h"
+#include "model/Model.h"
+
+#include "PipelineHarness.h"
+
+#include <QDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+QImage artwork(const std::optional<QString>& path) {
+    return path ? ImageLoading::image(QUrl::fromLocalFile(*path))
+                      .convertToFormat(QImage::Format_RGB32)
+                : QImage();
+}
+}  // namespace
+
+// Export, change the device, import the bundle back with "replace": the configuration and what
+// the pad shows are as before the export.
+TEST(SettingsRoundTrip, ExportThenReplaceRestoresConfigurationAndPictures) {
+    PipelineHarness harness;
+    const auto pad = PipelineHarness::displayPad();
+    SavedConfiguration configuration =
+        coloredScenes(harness, DeviceKind::mountain, {Qt::red, Qt::green, Qt::blue});
+    configuration.scenes[0].keys[4].imagePath = harness.solidImage("yellow", Qt::yellow);
+    configuration.scenes[0].keys[1].action = QStringLiteral("Mute");
+    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    Model* model = harness.attach(pad);
+    ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 5), Qt::yellow); }));
+    const QList<QuorvelScene> before = model->scenes();
+    QList<QImage> shown;
+    for (int key = 1; key <= 12; ++key) {
+        shown.append(pad->keyImage(key));
+    }
+
+    const QString bundle = QDir(harness.root()).filePath("device.quorvel");
+    ASSERT_TRUE(model->exportSettings(false, bundle)) << model->message().toStdString();
+    EXPECT_EQ(model->message(), "Device settings exported with artwork");
+    const SettingsArchive archive = SettingsArchive::read(bundle);
+    EXPECT_EQ(archive.scenes.size(), 3);
+    EXPECT_TRUE(QFile::exists(QDir(bundle).filePath("Lucide-LICENSE.txt")));
+    // The built-in icon travels as ordinary artwork, at the key's size.
+    const QString muteIcon = SettingsArchive::imagePath(before[0].id, 2);
+    ASSERT_TRUE(archive.images.contains(muteIcon));
+    EXPECT_EQ(ImageLoading::image(archive.images[muteIcon]).size(), QSize(102, 102));
+
+    model->clearAction(1);
+    model->clearAction(5);
+    ASSERT_TRUE(waitUntil([&] { return keyColor(*pad, 5) == QColor(Qt::black); }));
+
+    std::optional<QString> outcome;
+    model->importSettings(bundle, {Model::ImportMode::replace, false},
+                          [&](bool, const QString& message) { outcome = message; });
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_EQ(*outcome, "Device settings replaced");
+
+    const QList<QuorvelScene>& after = model->scenes();
+    ASSERT_EQ(after.size(), before.size());
+    for (qsizetype s = 0; s < before.size(); ++s) {
+        EXPECT_EQ(after[s].id, before[s].id);
+        for (qsizetype k = 0; k < before[s].keys.size(); ++k) {
+            Binding expected = before[s].keys[k];
+            Binding actual = after[s].keys[k];
+            // The artwork now lives in the device's own folder, as the same picture.
+            if (expected.imagePath) {
+                ASSERT_TRUE(actual.imagePath &&
+                            actual.imagePath->startsWith(model->imagesFolder()));
+                EXPECT_EQ(artwork(actual.imagePath).pixel(50, 50),
+                          artwork(expected.imagePath).pixel(5, 5));
+                expected.imagePath = actual.imagePath;
+            } else if (k == 1 && s == 0) {
+                expected.imagePath = actual.imagePath;
+            }
+            EXPECT_EQ(actual, expected) << "scene " << s << " key " << k;
+        }
+    }
+    // Key 2 shows the icon from its exported picture now rather than drawn afresh.
+    EXPECT_TRUE(waitUntil([&] {
+        for (int key = 1; key <= 12; ++key) {
+            if (key != 2 && pad->keyImage(key) != shown[key - 1]) {
+                return false;
+            }
+        }
+        return true;
+    }));
+}
