@@ -3,7 +3,7 @@
 #include "support/TestSupport.h"
 
 #include "ImageSamples.h"
-#include "PipelineHarness.h"
+#include "support/ModelHarness.h"
 
 #include <QDir>
 #include <QFile>
@@ -171,7 +171,7 @@ TEST(ModelEditing, DropsReportInTheStatusLine) {
 }
 
 TEST(ModelEditing, WindowDropOfSettingsNeedsOneBundleAndASelection) {
-    PipelineHarness harness;
+    ModelHarness harness;
     const auto bundle = std::make_shared<DroppedPath>(harness.root() + "/pad.quorvel");
     EXPECT_FALSE(harness.store().acceptSettingsDrop({bundle, bundle}));
     EXPECT_EQ(harness.store().message(), "Drop one settings bundle at a time");

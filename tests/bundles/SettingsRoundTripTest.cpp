@@ -2,7 +2,7 @@
 #include "config/SettingsArchive.h"
 #include "model/Model.h"
 
-#include "PipelineHarness.h"
+#include "support/ModelHarness.h"
 
 #include <QDir>
 #include <QUrl>
@@ -20,13 +20,13 @@ QImage artwork(const std::optional<QString>& path) {
 // Export, change the device, import the bundle back with "replace": the configuration and what
 // the pad shows are as before the export.
 TEST(SettingsRoundTrip, ExportThenReplaceRestoresConfigurationAndPictures) {
-    PipelineHarness harness;
-    const auto pad = PipelineHarness::displayPad();
+    ModelHarness harness;
+    const auto pad = ModelHarness::displayPad();
     SavedConfiguration configuration =
         coloredScenes(harness, DeviceKind::mountain, {Qt::red, Qt::green, Qt::blue});
     configuration.scenes[0].keys[4].imagePath = harness.solidImage("yellow", Qt::yellow);
     configuration.scenes[0].keys[1].action = QStringLiteral("Mute");
-    harness.putScenes(PipelineHarness::idOf(*pad), configuration);
+    harness.putScenes(ModelHarness::idOf(*pad), configuration);
     Model* model = harness.attach(pad);
     ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 5), Qt::yellow); }));
     const QList<QuorvelScene> before = model->scenes();
