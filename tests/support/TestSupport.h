@@ -57,3 +57,8 @@ QByteArray readFile(const QString& path);
 
 // Whether process `pid` has ended (a zombie nobody has reaped yet counts as ended).
 bool processGone(qint64 pid);
+
+// Lets gtest's failure messages take Qt text as they are: EXPECT_...() << name.
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}
