@@ -10,9 +10,9 @@
 
 namespace {
 
-const QString left = QStringLiteral("mountain-73657269616c2d41");
-const QString right = QStringLiteral("mountain-73657269616c2d42");
-const QString lcd = QStringLiteral("msdTwo-73657269616c2d43");
+const QString left = "mountain-73657269616c2d41";
+const QString right = "mountain-73657269616c2d42";
+const QString lcd = "msdTwo-73657269616c2d43";
 
 bool isWrittenUuid(const std::optional<QString>& text) {
     return text && ConfigurationJson::uuidFromText(*text) && *text == text->toUpper();
@@ -37,8 +37,7 @@ TEST(ScriptingRegistry, EveryScreenButtonOfEverySceneGetsANameAndAUniqueId) {
     for (int scene = 0; scene < 2; ++scene) {
         for (int key = 1; key <= 12; ++key) {
             const Binding& binding = mountain->scenes()[scene].keys[key - 1];
-            EXPECT_EQ(binding.scriptName,
-                      QStringLiteral("Scene%1Button%2").arg(scene + 1).arg(key));
+            EXPECT_EQ(binding.scriptName, QString("Scene%1Button%2").arg(scene + 1).arg(key));
             EXPECT_TRUE(isWrittenUuid(binding.scriptID));
             ids.insert(binding.scriptID.value_or(QString()));
         }
@@ -55,8 +54,8 @@ TEST(ScriptingRegistry, EveryScreenButtonOfEverySceneGetsANameAndAUniqueId) {
 TEST(ScriptingRegistry, SavingTwiceChangesNothingAndChosenNamesMayRepeat) {
     SettingsRoot root;
     SavedConfiguration stored = scenesOf(2, DeviceKind::mountain);
-    stored.scenes[0].keys[0].scriptName = QStringLiteral("Play");
-    stored.scenes[1].keys[0].scriptName = QStringLiteral("Play");
+    stored.scenes[0].keys[0].scriptName = "Play";
+    stored.scenes[1].keys[0].scriptName = "Play";
     root.putScenes(left, stored);
     auto model = start(root, left, DeviceKind::mountain);
     model->save();
@@ -65,13 +64,13 @@ TEST(ScriptingRegistry, SavingTwiceChangesNothingAndChosenNamesMayRepeat) {
     model->save();
     EXPECT_EQ(model->scenes(), named);
     EXPECT_EQ(log.count("scenes"), 0);
-    EXPECT_EQ(named[1].keys[0].scriptName, QStringLiteral("Play"));
+    EXPECT_EQ(named[1].keys[0].scriptName, "Play");
     EXPECT_NE(named[0].keys[0].scriptID, named[1].keys[0].scriptID);
 }
 
 TEST(ScriptingRegistry, SameIdOnTwoDevicesDiffersOnceTheSecondIsSaved) {
     SettingsRoot root;
-    const QString shared = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
+    const QString shared = "3F2504E0-4F89-11D3-9A0C-0305E82C3301";
     for (const QString& id : {left, right}) {
         SavedConfiguration stored = scenesOf(1, DeviceKind::mountain);
         stored.scenes[0].keys[0].scriptID = shared;
@@ -80,8 +79,7 @@ TEST(ScriptingRegistry, SameIdOnTwoDevicesDiffersOnceTheSecondIsSaved) {
     auto directory = TestDirectory::install();
     auto first = start(root, left, DeviceKind::mountain);
     auto second = start(root, right, DeviceKind::mountain);
-    directory->add(*first);
-    directory->add(*second);
+    directory->list = {first.get(), second.get()};
     ASSERT_TRUE(second->save());
     EXPECT_EQ(first->scenes()[0].keys[0].scriptID, shared);
     EXPECT_TRUE(isWrittenUuid(second->scenes()[0].keys[0].scriptID));
@@ -95,10 +93,10 @@ TEST(ScriptingRegistry, SameIdOnTwoDevicesDiffersOnceTheSecondIsSaved) {
 
 TEST(ScriptingRegistry, IdsThatAreNoUuidOrRepeatAnotherSpellingAreReplaced) {
     SettingsRoot root;
-    const QString lower = QStringLiteral("3f2504e0-4f89-11d3-9a0c-0305e82c3301");
+    const QString lower = "3f2504e0-4f89-11d3-9a0c-0305e82c3301";
     SavedConfiguration stored = scenesOf(2, DeviceKind::mountain);
-    stored.scenes[0].keys[0].scriptID = QStringLiteral("button-one");
-    stored.scenes[0].keys[1].scriptID = QStringLiteral("{3F2504E0-4F89-11D3-9A0C-0305E82C3302}");
+    stored.scenes[0].keys[0].scriptID = "button-one";
+    stored.scenes[0].keys[1].scriptID = "{3F2504E0-4F89-11D3-9A0C-0305E82C3302}";
     stored.scenes[0].keys[2].scriptID = lower;
     stored.scenes[1].keys[2].scriptID = lower.toUpper();
     root.putScenes(left, stored);
@@ -116,14 +114,14 @@ TEST(ScriptingRegistry, IdsThatAreNoUuidOrRepeatAnotherSpellingAreReplaced) {
 TEST(ScriptingRegistry, ADirectoryThatIsGoneLeavesIdsUniqueWithinTheDevice) {
     SettingsRoot root;
     SavedConfiguration stored = scenesOf(1, DeviceKind::mountain);
-    stored.scenes[0].keys[0].scriptID = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
+    stored.scenes[0].keys[0].scriptID = "3F2504E0-4F89-11D3-9A0C-0305E82C3301";
     root.putScenes(left, stored);
     root.putScenes(right, stored);
     auto first = start(root, left, DeviceKind::mountain);
     auto second = start(root, right, DeviceKind::mountain);
     {
         auto directory = TestDirectory::install();
-        directory->add(*first);
+        directory->list = {first.get()};
     }
     ASSERT_TRUE(second->save());
     EXPECT_EQ(second->scenes()[0].keys[0].scriptID, stored.scenes[0].keys[0].scriptID);
