@@ -122,6 +122,8 @@ TEST(ConfigurationJson, DocumentsThatBreakTheFormatAreUnreadableAndSayWhere) {
          R"("scenes[0].keys[0].name" must be a string, not number)"},
         {documentWithBinding(bindingWith("keyCode", R"("12")")),
          R"("scenes[0].keys[0].keyCode" must be an integer, not string)"},
+        {documentWithBinding(bindingWith("id", "true")),
+         R"("scenes[0].keys[0].id" must be an integer, not boolean)"},
         {documentWithBinding(bindingWith("imagePath", "7")),
          R"("scenes[0].keys[0].imagePath" must be a string, not number)"},
         {documentWithBinding(QStringLiteral("[1]")),

@@ -91,8 +91,9 @@ TEST(VolumeAndMuteActions, StepAndToggleTheSinkInOrderAndReportFailures) {
     EXPECT_EQ(run(MuteAction(), 12), "");
     EXPECT_TRUE(output->isMuted());
     context.platform.audio = std::make_shared<PulseAudioOutput>("unix:/nonexistent/native");
-    EXPECT_EQ(run(VolumeAdjustment(AdjustmentDirection::up), 13), "No default audio output");
+    EXPECT_EQ(run(MuteAction(), 13), "No default audio output");
     context.platform.audio.reset();
-    EXPECT_EQ(run(MuteAction(), 14), "No default audio output");
+    EXPECT_EQ(run(VolumeAdjustment(AdjustmentDirection::up), 14), "No default audio output");
+    EXPECT_EQ(run(MuteAction(), 15), "No default audio output");
     EXPECT_EQ(context.reportsOffMain, 0);
 }
