@@ -1,18 +1,34 @@
 #pragma once
 
 #include "actions/ActionContext.h"
+#include "actions/DisplayBrightness.h"
+#include "actions/InputPoster.h"
+#include "actions/NowPlaying.h"
 #include "actions/PlatformServices.h"
+#include "actions/ScriptRunner.h"
+#include "actions/Workspace.h"
 
 #include "core/ActionError.h"
 #include "core/MainThread.h"
 
-#include <QList>
-#include <QString>
+#include <QFileInfo>
+#include <QMap>
+#include <QSet>
 #include <QStringList>
 
-// An ActionContext that records what actions ask of it, in the order asked, as "report: text",
-// "changeScene -1", "syncPadBrightness" and so on. `reports` keeps the messages alone;
-// `reportsOffMain` counts reports that did not arrive on the main thread.
+#include <mutex>
+#include <ostream>
+
+// Throws `failure` as the backend's message unless it is empty.
+inline void failWith(const QString& failure) {
+    if (!failure.isEmpty()) {
+        throw ActionError::failed(failure);
+    }
+}
+
+// An ActionContext that records what actions ask of it, in order: "report: text",
+// "changeScene -1", ... `reports` keeps the messages alone; `reportsOffMain` counts reports that
+// did not arrive on the main thread.
 class FakeActionContext : public ActionContext {
 public:
     static constexpr const char* accessibilityHint = "Allow input in the test";
@@ -20,43 +36,160 @@ public:
     int displayBrightness() const override { return brightness; }
     bool padFollowMac() const override { return followMac; }
     void report(const QString& text) override {
-        if (!isMainThread()) {
-            ++reportsOffMain;
-        }
+        reportsOffMain += isMainThread() ? 0 : 1;
         message = text;
         reports << text;
         calls << "report: " + text;
     }
     bool requestAccessibilityAccess() override {
-        calls << QStringLiteral("requestAccessibilityAccess");
+        calls << "requestAccessibilityAccess";
         if (!accessibilityAllowed) {
-            // As the device model does: its own hint, not a report through the action.
-            message = QString::fromLatin1(accessibilityHint);
+            message = accessibilityHint;  // as the model does: its own hint, not a report
         }
         return accessibilityAllowed;
     }
-    void changeScene(int steps) override { calls << QStringLiteral("changeScene %1").arg(steps); }
+    void changeScene(int steps) override { calls << QString("changeScene %1").arg(steps); }
     void changePadBrightness(int points) override {
-        calls << QStringLiteral("changePadBrightness %1").arg(points);
+        calls << QString("changePadBrightness %1").arg(points);
     }
     void togglePadFollowMac() override {
-        calls << QStringLiteral("togglePadFollowMac");
-        if (!toggleFailure.isEmpty()) {
-            throw ActionError::failed(toggleFailure);
-        }
+        calls << "togglePadFollowMac";
+        failWith(toggleFailure);
         followMac = !followMac;
     }
-    void syncPadBrightness() override { calls << QStringLiteral("syncPadBrightness"); }
+    void syncPadBrightness() override { calls << "syncPadBrightness"; }
     const PlatformServices& services() const override { return platform; }
 
     PlatformServices platform;
     int brightness = 70;
-    bool followMac = false;
-    bool accessibilityAllowed = true;
-    QString toggleFailure;
-
-    QString message;
-    QStringList reports;
-    QStringList calls;
+    bool followMac = false, accessibilityAllowed = true;
+    QString toggleFailure, message;
+    QStringList reports, calls;
     int reportsOffMain = 0;
 };
+
+// A display held in memory. `automaticSupported` false answers as a display without automatic
+// brightness; `ignoreAutomatic` accepts the switch and leaves it, as some desktops do.
+class FakeDisplayBrightness : public DisplayBrightness {
+public:
+    double level() override { return failWith(failure), current; }
+    void setLevel(double value) override { failWith(failure), current = value; }
+    bool automatic() override {
+        failWith(failure);
+        failWith(automaticSupported ? ""
+                                    : "This Mac display does not support automatic brightness");
+        return automaticOn;
+    }
+    void setAutomatic(bool on) override {
+        failWith(failure);
+        automaticOn = ignoreAutomatic ? automaticOn : on;
+    }
+
+    double current = 0.5;
+    bool automaticSupported = true, automaticOn = false, ignoreAutomatic = false;
+    QString failure;
+};
+
+// Records what was posted. `problem` refuses posting with that message; codes in `unknownKeys`
+// and `unknownMediaKeys` have no equivalent on the real keyboard.
+class FakeInputPoster : public InputPoster {
+public:
+    QString postingProblem() override { return problem; }
+    bool canPost(const SyntheticKeyEvent& event) const override {
+        return event.kind == SyntheticKeyEvent::Kind::mediaKey
+                   ? !unknownMediaKeys.contains(event.mediaKeyType)
+                   : !unknownKeys.contains(event.keyCode);
+    }
+    void post(const QList<SyntheticKeyEvent>& events) override {
+        for (const SyntheticKeyEvent& event : events) {
+            if (!canPost(event)) {
+                throw ActionError::failed(event.kind == SyntheticKeyEvent::Kind::mediaKey
+                                              ? "Could not create a media-key event"
+                                              : "Could not create keystroke events");
+            }
+        }
+        failWith(problem);
+        posted += events;
+    }
+
+    QString problem;
+    QSet<quint16> unknownKeys;
+    QSet<int> unknownMediaKeys;
+    QList<SyntheticKeyEvent> posted;
+};
+
+// Answers as the test says: with `answerAtOnce` commands get `accepts` and state questions get
+// `playing` at once; otherwise they wait in `pending` until the test answers them, as players
+// answer later.
+class FakeNowPlaying : public NowPlaying {
+public:
+    bool isAvailable() override { return available; }
+    void sendCommand(MediaCommand command, std::function<void(bool)> done) override {
+        commands << command;
+        answer(std::move(done), accepts);
+    }
+    void requestIsPlaying(std::function<void(bool)> done) override {
+        ++questions;
+        answer(std::move(done), playing);
+    }
+    void answer(std::function<void(bool)> done, bool value) {
+        if (answerAtOnce) {
+            done(value);
+        } else {
+            pending << std::move(done);
+        }
+    }
+
+    bool available = true, answerAtOnce = true, accepts = true, playing = false;
+    QList<MediaCommand> commands;
+    int questions = 0;
+    QList<std::function<void(bool)>> pending;
+};
+
+// Records each run (program and arguments) and how many ran on the main thread; `failure` makes
+// runs fail with it.
+class FakeScriptRunner : public ScriptRunner {
+public:
+    void run(const QString& executable, const QStringList& arguments) override {
+        std::lock_guard lock(mutex);
+        runsOnMain += isMainThread() ? 1 : 0;
+        runs << (QStringList{executable} + arguments);
+        failWith(failure);
+    }
+    void stopAll() override {}
+
+    std::mutex mutex;
+    QList<QStringList> runs;
+    QString failure;
+    int runsOnMain = 0;
+};
+
+// Records what it was asked to open. Folders named *.app count as applications; `refuse` makes
+// every open fail; `installed` maps application ids to their entry files.
+class FakeWorkspace : public Workspace {
+public:
+    QString openApplication(const QString& path) override {
+        opened << "application " + path;
+        return refuse ? "refused" : "";
+    }
+    bool isPackage(const QString& path) override { return QFileInfo(path).suffix() == "app"; }
+    bool openFolder(const QString& path) override { return opened << "folder " + path, !refuse; }
+    bool openUrl(const QUrl& url) override { return opened << "url " + url.toString(), !refuse; }
+    QString applicationPath(const QString& id) override { return installed.value(id); }
+    QString openUrlWith(const QUrl& url, const QString& id) override {
+        opened << "url " + url.toString() + " with " + id;
+        return refuse ? "refused" : "";
+    }
+    QImage icon(const QString& path, int) override { return icons.value(path); }
+    QList<InstalledBrowser> browsers() override { return browserList; }
+
+    bool refuse = false;
+    QMap<QString, QString> installed;
+    QList<InstalledBrowser> browserList;
+    QMap<QString, QImage> icons;
+    QStringList opened;
+};
+
+inline void PrintTo(const InstalledBrowser& browser, std::ostream* out) {
+    *out << browser.id.toStdString() << " \"" << browser.name.toStdString() << '"';
+}

@@ -1,7 +1,7 @@
 #include "actions/OpenActions.h"
+#include "actions/OpenTargets.h"
 
 #include "FakeActionContext.h"
-#include "FakeWorkspace.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -40,20 +40,16 @@ using OpenURLActionTest = OpenFixture;
 
 }  // namespace
 
-TEST_F(OpenApplicationActionTest, StartsTheEntryAndReportsTheDesktopsAnswer) {
-    const QString path = "/usr/share/applications/firefox.desktop";
-    OpenApplicationAction().perform(target(path), context);
+TEST_F(OpenApplicationActionTest, StartsTheEntryReportsTheAnswerAndTakesIconAndSearchFromIt) {
+    const OpenApplicationAction action;
+    const QString path = "/usr/share/applications/org.gnome.Calculator.desktop";
+    action.perform(target(path), context);
     workspace->refuse = true;
-    OpenApplicationAction().perform(target(path), context);
-    OpenApplicationAction().perform(target(""), context);
+    action.perform(target(path), context);
+    action.perform(target(""), context);
     EXPECT_EQ(workspace->opened, QStringList(2, "application " + path));
     EXPECT_EQ(context.reports,
               (QStringList{"", "refused", "Choose an application for LCD key 7 first"}));
-}
-
-TEST_F(OpenApplicationActionTest, IconAndSearchComeFromThePath) {
-    const OpenApplicationAction action;
-    const QString path = "/usr/share/applications/org.gnome.Calculator.desktop";
     workspace->icons[path] = filled(Qt::red);
     EXPECT_EQ(action.icon(target(path), context), filled(Qt::red));
     EXPECT_EQ(action.icon(target("/no/icon.desktop"), context), std::nullopt);
@@ -63,70 +59,54 @@ TEST_F(OpenApplicationActionTest, IconAndSearchComeFromThePath) {
     EXPECT_EQ(action.artworkKey(target(path)), path);
 }
 
-TEST_F(OpenFolderActionTest, OpensAnExistingFolderWithTildeAsHome) {
-    ASSERT_TRUE(QDir(folder.path()).mkdir("Documents"));
+TEST_F(OpenFolderActionTest, OpensOnlyAnExistingFolderWithTildeAsHome) {
+    const OpenFolderAction action;
+    ASSERT_TRUE(QDir(folder.path()).mkpath("Documents/Example.app"));
+    QFile(folder.filePath("notes.txt")).open(QIODevice::WriteOnly);
     const QByteArray home = qgetenv("HOME");
     qputenv("HOME", folder.path().toLocal8Bit());
-    OpenFolderAction().perform(target("~/Documents"), context);
+    action.perform(target("~/Documents"), context);
+    EXPECT_EQ(OpenTargets::folder("~", *workspace), QDir::cleanPath(folder.path()));
     qputenv("HOME", home);
     workspace->refuse = true;
-    OpenFolderAction().perform(target(folder.path()), context);
-    EXPECT_EQ(workspace->opened,
-              (QStringList{"folder " + folder.path() + "/Documents", "folder " + folder.path()}));
+    action.perform(target(folder.path()), context);
     EXPECT_EQ(context.reports, (QStringList{"", "Could not open folder: " + folder.path()}));
-}
-
-TEST_F(OpenFolderActionTest, AnythingButAnExistingFolderIsRefused) {
-    ASSERT_TRUE(QDir(folder.path()).mkdir("Example.app"));
-    QFile file(folder.filePath("notes.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const OpenFolderAction action;
     for (const QString& argument :
-         {QString(), folder.filePath("Example.app"), folder.filePath("notes.txt"),
+         {QString(), folder.filePath("Documents/Example.app"), folder.filePath("notes.txt"),
           folder.filePath("missing"), QStringLiteral("relative/folder")}) {
-        SCOPED_TRACE(argument.toStdString());
-        EXPECT_FALSE(action.isReady(target(argument), context));
+        EXPECT_FALSE(action.isReady(target(argument), context)) << argument;
         action.perform(target(argument), context);
         EXPECT_EQ(context.reports.last(), "Choose an existing folder for LCD key 7 first");
     }
-    EXPECT_TRUE(action.isReady(target(folder.path()), context));
-    EXPECT_TRUE(workspace->opened.isEmpty());
-}
-
-TEST_F(OpenFolderActionTest, IconIsTheFoldersOwnElseTheBuiltInOne) {
-    const OpenFolderAction action;
+    EXPECT_EQ(workspace->opened,
+              (QStringList{"folder " + folder.path() + "/Documents", "folder " + folder.path()}));
     workspace->icons[folder.path()] = filled(Qt::blue);
     EXPECT_EQ(action.icon(target(folder.path()), context), filled(Qt::blue));
     EXPECT_EQ(action.icon(target("/no/such/folder"), context), action.builtInIcon());
     EXPECT_TRUE(action.builtInIcon().has_value());
 }
 
-TEST_F(OpenURLActionTest, OpensInTheDefaultBrowserUnlessOneIsChosen) {
+TEST_F(OpenURLActionTest, OpensInTheDefaultOrChosenBrowserOrReportsTheFirstFailedCheck) {
     workspace->installed["firefox.desktop"] = "/usr/share/applications/firefox.desktop";
     OpenURLAction().perform(target("\t example.org/a \n"), context);
     OpenURLAction().perform(target("example.org/b", QString()), context);
     OpenURLAction().perform(target("example.org/c", "firefox.desktop"), context);
-    EXPECT_EQ(workspace->opened,
-              (QStringList{"url https://example.org/a", "url https://example.org/b",
-                           "url https://example.org/c with firefox.desktop"}));
-    EXPECT_EQ(context.reports, (QStringList{"", "", ""}));
-}
-
-TEST_F(OpenURLActionTest, FailuresAreReportedInOrderOfTheChecks) {
     OpenURLAction().perform(target("ftp://example.org", "gone.desktop"), context);
     OpenURLAction().perform(target("example.org", "gone.desktop"), context);
     workspace->refuse = true;
-    workspace->installed["firefox.desktop"] = "/usr/share/applications/firefox.desktop";
     OpenURLAction().perform(target("example.org", "firefox.desktop"), context);
     OpenURLAction().perform(target("example.org"), context);
+    EXPECT_EQ(workspace->opened.mid(0, 3),
+              (QStringList{"url https://example.org/a", "url https://example.org/b",
+                           "url https://example.org/c with firefox.desktop"}));
     EXPECT_EQ(context.reports,
-              (QStringList{"Enter an HTTP or HTTPS URL for LCD key 7 first",
-                           "The selected browser is no longer installed. Choose "
-                           "another browser or System Default.",
+              (QStringList{"", "", "", "Enter an HTTP or HTTPS URL for LCD key 7 first",
+                           "The selected browser is no longer installed. Choose another browser or "
+                           "System Default.",
                            "refused", "Could not open URL in the default browser"}));
 }
 
-TEST_F(OpenURLActionTest, IconIsTheCachedSiteIconElseTheGlobe) {
+TEST_F(OpenURLActionTest, IconIsTheCachedSiteIconElseTheGlobeAndSearchIsTheHost) {
     const OpenURLAction action;
     QList<QUrl> asked;
     context.platform.siteIcon = [&](const QUrl& url) {
@@ -137,23 +117,45 @@ TEST_F(OpenURLActionTest, IconIsTheCachedSiteIconElseTheGlobe) {
     EXPECT_EQ(action.icon(target("other.example"), context), action.builtInIcon());
     EXPECT_EQ(action.icon(target("not a url:"), context), action.builtInIcon());
     EXPECT_EQ(asked, (QList<QUrl>{QUrl("https://cached.example"), QUrl("https://other.example")}));
-}
-
-TEST_F(OpenURLActionTest, SearchTermIsTheHost) {
-    const OpenURLAction action;
     EXPECT_EQ(action.searchTerm(target(" www.example.com/x ")), "www.example.com icon");
     EXPECT_EQ(action.searchTerm(target("mailto:me@example.com")), "website icon");
     EXPECT_EQ(action.artworkKey(target(" example.com ")), " example.com ");
 }
 
-TEST(InstalledBrowser, AllListsEachBrowserOnceSortedByName) {
+TEST(OpenTargets, OnlyHttpAndHttpsAddressesWithAHostAreAccepted) {
+    const QUrl none;
+    const std::pair<QString, QUrl> cases[] = {
+        {"  \n https://example.com/page \t\n", QUrl("https://example.com/page")},
+        {"example.com/docs?q=1", QUrl("https://example.com/docs?q=1")},
+        {"HTTPS://Example.com/", QUrl("HTTPS://Example.com/")},
+        {"http://localhost:3000/app", QUrl("http://localhost:3000/app")},
+        // A port without a scheme reads as a scheme of its own.
+        {"example.com:8080", none},
+        {"ftp://example.com/file", none},
+        {"mailto:someone@example.com", none},
+        {"file:///etc/hosts", none},
+        {"https://", none},
+        {"http:///path", none},
+        {" \n ", none},
+        {"https://exa mple.com", none},
+        {"https://[broken", none}};
+    for (const auto& [typed, expected] : cases) {
+        EXPECT_EQ(OpenTargets::url(typed).value_or(none), expected) << typed;
+    }
+}
+
+TEST(InstalledBrowser, AllListsEachBrowserOnceSortedByNameEqualNamesInTheirOrder) {
     FakeWorkspace workspace;
     workspace.browserList = {{"b10.desktop", "Browser 10"},
                              {"firefox.desktop", "Firefox"},
                              {"b9.desktop", "browser 9"},
-                             {"firefox.desktop", "Firefox ESR"}};
+                             {"firefox.desktop", "Firefox ESR"},
+                             {"one", "Same"},
+                             {"two", "same"}};
     EXPECT_EQ(InstalledBrowser::all(workspace),
               (QList<InstalledBrowser>{{"b9.desktop", "browser 9"},
                                        {"b10.desktop", "Browser 10"},
-                                       {"firefox.desktop", "Firefox ESR"}}));
+                                       {"firefox.desktop", "Firefox ESR"},
+                                       {"one", "Same"},
+                                       {"two", "same"}}));
 }

@@ -16,11 +16,9 @@ public:
     bool opens = false;
     IOReturn openError = UsbStatus::success;  // success: the location is unknown here
     IOReturn reenumerateResult = UsbStatus::notFound;
-    int openCalls = 0;
     int reenumerateCalls = 0;
 
     std::unique_ptr<ImageInterface> open(uint32_t, IOReturn& error) override {
-        ++openCalls;
         if (opens) {
             return std::make_unique<Interface>();
         }
@@ -51,42 +49,31 @@ std::vector<HidManager::Matching> bothKinds() {
 }
 }  // namespace
 
-TEST(CompositePadUsb, FirstMemberThatOpensWins) {
-    auto unknown = std::make_shared<ScriptedPadUsb>();
-    auto knows = std::make_shared<ScriptedPadUsb>();
+TEST(CompositePadUsb, FirstMemberThatOpensWinsElseTheFirstFailureIsReported) {
+    auto unknown = std::make_shared<ScriptedPadUsb>(), knows = std::make_shared<ScriptedPadUsb>();
+    auto denied = std::make_shared<ScriptedPadUsb>(), busy = std::make_shared<ScriptedPadUsb>();
     knows->opens = true;
-    CompositePadUsb usb;
-    usb.add(unknown);
-    usb.add(knows);
-    IOReturn error = 0x1234;
-    EXPECT_NE(usb.open(0x01200000, error), nullptr);
-    EXPECT_EQ(error, 0x1234u);
-    EXPECT_EQ(unknown->openCalls, 1);
-}
-
-TEST(CompositePadUsb, NoMemberKnowingTheLocationLeavesTheErrorUntouched) {
-    CompositePadUsb usb;
-    usb.add(std::make_shared<ScriptedPadUsb>());
-    usb.add(std::make_shared<ScriptedPadUsb>());
-    usb.add(nullptr);
-    EXPECT_EQ(usb.size(), 2u);
-    IOReturn error = 0x1234;
-    EXPECT_EQ(usb.open(0x01200000, error), nullptr);
-    EXPECT_EQ(error, 0x1234u);
-}
-
-TEST(CompositePadUsb, AFailedOpenIsReportedEvenWhenALaterMemberKnowsNothing) {
-    auto denied = std::make_shared<ScriptedPadUsb>();
     denied->openError = UsbStatus::notPermitted;
-    auto busy = std::make_shared<ScriptedPadUsb>();
     busy->openError = UsbStatus::exclusiveAccess;
-    CompositePadUsb usb;
-    usb.add(std::make_shared<ScriptedPadUsb>());
-    usb.add(denied);
-    usb.add(busy);
-    IOReturn error = 0;
-    EXPECT_EQ(usb.open(0x01200000, error), nullptr);
-    EXPECT_EQ(error, UsbStatus::notPermitted);
+    const struct {
+        QList<std::shared_ptr<ScriptedPadUsb>> members;
+        bool opened;
+        IOReturn error;
+    } rows[] = {{{unknown, knows}, true, 0x1234},
+                // No member knows the location: the error is left as it was.
+                {{unknown, nullptr, unknown}, false, 0x1234},
+                // A later member that knows nothing does not hide a failure.
+                {{unknown, denied, busy, unknown}, false, UsbStatus::notPermitted}};
+    for (const auto& row : rows) {
+        CompositePadUsb usb;
+        for (const auto& member : row.members) {
+            usb.add(member);
+        }
+        EXPECT_EQ(usb.size(), static_cast<size_t>(row.members.size() - row.members.count(nullptr)));
+        IOReturn error = 0x1234;
+        EXPECT_EQ(usb.open(0x01200000, error) != nullptr, row.opened);
+        EXPECT_EQ(error, row.error);
+    }
 }
 
 TEST(CompositePadUsb, ReenumerationGoesToTheMemberThatHasThePad) {
@@ -95,26 +82,20 @@ TEST(CompositePadUsb, ReenumerationGoesToTheMemberThatHasThePad) {
     present->reenumerateResult = UsbStatus::success;
     auto never = std::make_shared<ScriptedPadUsb>();
     CompositePadUsb usb;
+    EXPECT_EQ(usb.reenumerate(0x01200000), UsbStatus::notFound);
     usb.add(absent);
+    EXPECT_EQ(usb.reenumerate(0x01200000), UsbStatus::notFound);
     usb.add(present);
     usb.add(never);
     EXPECT_EQ(usb.reenumerate(0x01200000), UsbStatus::success);
-    EXPECT_EQ(never->reenumerateCalls, 0);
-
     present->reenumerateResult = UsbStatus::noDevice;
     EXPECT_EQ(usb.reenumerate(0x01200000), UsbStatus::noDevice);
-}
-
-TEST(CompositePadUsb, ReenumeratingAnUnknownPadIsNotFound) {
-    CompositePadUsb usb;
-    EXPECT_EQ(usb.reenumerate(0x01200000), UsbStatus::notFound);
-    usb.add(std::make_shared<ScriptedPadUsb>());
-    EXPECT_EQ(usb.reenumerate(0x01200000), UsbStatus::notFound);
+    EXPECT_EQ(never->reenumerateCalls, 0);
 }
 
 TEST(CompositeHidManager, ReportsThePadsOfEveryMemberAsTheirOwnDevices) {
-    auto first = std::make_unique<SimulatedHidManager>();
-    auto second = std::make_unique<SimulatedHidManager>();
+    auto first = std::make_unique<SimulatedHidManager>(),
+         second = std::make_unique<SimulatedHidManager>();
     auto displayPad = VirtualDisplayPad::create(0x01100000);
     auto msdTwo = VirtualMsdTwo::create(0x01200000);
     first->add(displayPad);
@@ -125,8 +106,7 @@ TEST(CompositeHidManager, ReportsThePadsOfEveryMemberAsTheirOwnDevices) {
     manager.add(nullptr);
     EXPECT_EQ(manager.size(), 2u);
 
-    std::vector<std::shared_ptr<HidDevice>> attached;
-    std::vector<std::shared_ptr<HidDevice>> removed;
+    std::vector<std::shared_ptr<HidDevice>> attached, removed;
     std::vector<QByteArray> reports;
     HidManager::Handlers handlers;
     handlers.attached = [&](const std::shared_ptr<HidDevice>& device) {

@@ -1,10 +1,10 @@
-#include "DbusDaemon.h"
 #include "app/QuorvelApplication.h"
 #include "app/VirtualPads.h"
 #include "device/DisplayPadProtocol.h"
 #include "device/virtual/VirtualDisplayPad.h"
 #include "device/virtual/VirtualMsdTwo.h"
 #include "model/DeviceStore.h"
+#include "support/LocalServers.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -13,28 +13,26 @@
 
 #include <gtest/gtest.h>
 
-// Launch, single instance and the quit are driven through the built program in
-// QuorvelProgramTest; these are the parts that need no process of their own.
-
 TEST(QuorvelApplication, WidgetsOnlyWithADisplayAndNotAskedToGoWithout) {
-    QProcessEnvironment none;
-    QProcessEnvironment x11;
-    x11.insert(QStringLiteral("DISPLAY"), QStringLiteral(":0"));
-    QProcessEnvironment wayland;
-    wayland.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-0"));
-    QProcessEnvironment emptyDisplay;
-    emptyDisplay.insert(QStringLiteral("DISPLAY"), QString());
-    const QStringList plain = {QStringLiteral("quorvel"), QStringLiteral("--simulate")};
-
-    EXPECT_FALSE(QuorvelApplication::wantsDisplay(plain, none));
-    EXPECT_FALSE(QuorvelApplication::wantsDisplay(plain, emptyDisplay));
-    EXPECT_TRUE(QuorvelApplication::wantsDisplay(plain, x11));
-    EXPECT_TRUE(QuorvelApplication::wantsDisplay(plain, wayland));
-    for (const char* option :
-         {"--headless", "--list-devices", "--help", "--help-all", "--version"}) {
-        EXPECT_FALSE(QuorvelApplication::wantsDisplay(
-            {QStringLiteral("quorvel"), QString::fromLatin1(option)}, x11))
-            << option;
+    const struct {
+        const char* option;
+        const char* variable;
+        const char* value;
+        bool wanted;
+    } rows[] = {
+        {"--simulate", nullptr, nullptr, false}, {"--simulate", "DISPLAY", "", false},
+        {"--simulate", "DISPLAY", ":0", true},   {"--simulate", "WAYLAND_DISPLAY", "w-0", true},
+        {"--headless", "DISPLAY", ":0", false},  {"--list-devices", "DISPLAY", ":0", false},
+        {"--help", "DISPLAY", ":0", false},      {"--help-all", "DISPLAY", ":0", false},
+        {"--version", "DISPLAY", ":0", false}};
+    for (const auto& row : rows) {
+        QProcessEnvironment environment;
+        if (row.variable) {
+            environment.insert(row.variable, row.value);
+        }
+        EXPECT_EQ(QuorvelApplication::wantsDisplay({"quorvel", row.option}, environment),
+                  row.wanted)
+            << row.option << " " << (row.variable ? row.variable : "");
     }
 }
 

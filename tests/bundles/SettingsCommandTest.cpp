@@ -5,12 +5,14 @@
 #include "model/Model.h"
 #include "support/TestSupport.h"
 
-#include "AppTestSupport.h"
-#include "DbusDaemon.h"
+#include "app/VirtualPads.h"
+#include "config/DefaultConfiguration.h"
+#include "support/LocalServers.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -19,6 +21,12 @@
 // `quorvel --export` and `--import` from a shell: against the running program on a private
 // session bus, and on the files once it has quit.
 namespace {
+QString virtualDisplayPadID() {
+    return DeviceKind(DeviceKind::mountain)
+        .identity(QString::fromLatin1(VirtualPads::displayPadSerial),
+                  VirtualPads::displayPadLocation);
+}
+
 class SettingsCommand : public ::testing::Test {
 protected:
     QProcessEnvironment environment() const {
@@ -57,7 +65,13 @@ protected:
 
 TEST_F(SettingsCommand, ExportsAndImportsThroughTheRunningProgramThenOnTheFiles) {
     ASSERT_FALSE(bus.address().isEmpty());
-    writeDisplayPadScene(home.filePath("XDG_DATA_HOME/Quorvel/Devices"), [](QuorvelScene&) {});
+    SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
+    const QString folder = home.filePath("XDG_DATA_HOME/Quorvel/Devices/" + virtualDisplayPadID());
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile out(folder + "/bindings.json");
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(ConfigurationJson::encode(configuration));
+    out.close();
     QProcess program;
     program.setProcessEnvironment(environment());
     endWithTest(program);

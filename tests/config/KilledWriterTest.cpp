@@ -4,14 +4,13 @@
 
 #include "config/DeviceConfigurationStore.h"
 
-#include "ConfigTestSupport.h"
+#include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -21,23 +20,22 @@
 namespace {
 
 const char* const writerRootVariable = "QUORVEL_KILLED_WRITER_ROOT";
-const QString deviceID = QStringLiteral("mountain-73657269616c2d414243");
+const QString deviceID = "mountain-73657269616c2d414243";
 
 // Two states of different sizes, so that a torn write of one over the other could not pass for
 // either. Fixed ids, so that parent and child agree on them.
 SavedConfiguration writerConfiguration(int which) {
     SavedConfiguration configuration = sampleConfiguration(which == 0 ? 24 : 40);
     for (qsizetype s = 0; s < configuration.scenes.size(); ++s) {
-        configuration.scenes[s].id =
-            QUuid::fromString(QStringLiteral("00000000-0000-4000-8000-%1")
-                                  .arg(s + 1000 * which, 12, 10, QLatin1Char('0')));
+        configuration.scenes[s].id = QUuid::fromString(
+            QString("00000000-0000-4000-8000-%1").arg(s + 1000 * which, 12, 10, QChar('0')));
     }
     configuration.activeSceneID = configuration.scenes.first().id;
     return configuration;
 }
 
 DeviceAppearance writerAppearance(int which) {
-    return {QStringLiteral("Pad %1").arg(which), 10 + which, which == 1};
+    return {QString("Pad %1").arg(which), 10 + which, which == 1};
 }
 
 // Runs before main() in the child: saves for ever (or until a generous limit, should the parent
@@ -53,13 +51,12 @@ DeviceAppearance writerAppearance(int which) {
     limit.start();
     for (int save = 0; limit.elapsed() < 60000; ++save) {
         const int which = save % 2;
-        if (!store.save(configurations[which], writerAppearance(which)).ok()) {
-            std::fputs("failed\n", stdout);
-            std::fflush(stdout);
+        const bool saved = store.save(configurations[which], writerAppearance(which)).ok();
+        std::fputs(saved ? "saved\n" : "failed\n", stdout);
+        std::fflush(stdout);
+        if (!saved) {
             std::_Exit(2);
         }
-        std::fputs("saved\n", stdout);
-        std::fflush(stdout);
     }
     std::_Exit(0);
 }();
@@ -74,9 +71,8 @@ TEST(DeviceConfigurationStore, WriterKilledAtRandomMomentsAlwaysLeavesLoadableFi
     for (int kill = 0; kill < kills; ++kill) {
         QProcess writer;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(writerRootVariable), root.path());
+        environment.insert(writerRootVariable, root.path());
         writer.setProcessEnvironment(environment);
-        writer.setProcessChannelMode(QProcess::SeparateChannels);
         writer.start(QCoreApplication::applicationFilePath(), {});
         ASSERT_TRUE(writer.waitForStarted());
 
@@ -100,17 +96,14 @@ TEST(DeviceConfigurationStore, WriterKilledAtRandomMomentsAlwaysLeavesLoadableFi
 
         DeviceConfigurationStore store(root.path(), deviceID, DeviceKind::msdTwo);
         const DeviceConfigurationState state = store.load(DeviceAppearance{});
+        SCOPED_TRACE("after kill " + std::to_string(kill));
         ASSERT_TRUE(store.configurationRecoveries().isEmpty())
-            << "after kill " << kill << ": "
             << store.configurationRecoveries().first().problem.toStdString();
-        ASSERT_TRUE(state.configuration == expected[0] || state.configuration == expected[1])
-            << "after kill " << kill;
+        ASSERT_TRUE(state.configuration == expected[0] || state.configuration == expected[1]);
         ASSERT_TRUE(state.appearance == writerAppearance(0) ||
-                    state.appearance == writerAppearance(1))
-            << "after kill " << kill;
+                    state.appearance == writerAppearance(1));
         // Loading swept away whatever temporary file the kill left behind.
-        ASSERT_EQ(
-            folderEntries(store.folderPath()),
-            (QStringList{QStringLiteral("appearance.json"), QStringLiteral("bindings.json")}));
+        ASSERT_EQ(folderEntries(store.folderPath()),
+                  (QStringList{"appearance.json", "bindings.json"}));
     }
 }

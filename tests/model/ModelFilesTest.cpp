@@ -3,15 +3,13 @@
 #include "ModelTestSupport.h"
 #include "support/TestSupport.h"
 
-#include <QFile>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 namespace {
 
-const QString pad = QStringLiteral("mountain-73657269616c2d46");
+const QString pad = "mountain-73657269616c2d46";
 
 QList<QUuid> idsOf(const QList<QuorvelScene>& scenes) {
     QList<QUuid> ids;
@@ -25,7 +23,7 @@ QList<QUuid> idsOf(const QList<QuorvelScene>& scenes) {
 TEST(Model, FilesChangedOnDiskAreLoadedInsteadOfOverwritten) {
     SettingsRoot root;
     LogCapture log;
-    Model model(pad, DeviceKind::mountain, QStringLiteral("Desk"), root.path());
+    Model model(pad, DeviceKind::mountain, "Desk", root.path());
     ASSERT_TRUE(model.save());
 
     // Seen by watching the files.
@@ -33,7 +31,7 @@ TEST(Model, FilesChangedOnDiskAreLoadedInsteadOfOverwritten) {
     root.putScenes(pad, edited);
     ASSERT_TRUE(waitUntil([&] { return model.scenes() == edited.scenes; }));
     root.put(pad, "appearance.json", R"({"brightness":"40","deviceName":"Edited"})");
-    ASSERT_TRUE(waitUntil([&] { return model.deviceName() == QStringLiteral("Edited"); }));
+    ASSERT_TRUE(waitUntil([&] { return model.deviceName() == "Edited"; }));
     EXPECT_EQ(model.displayBrightness(), 40);
 
     // Written just before a save, before any watcher could tell: the save loads it instead.
@@ -48,12 +46,10 @@ TEST(Model, FilesChangedOnDiskAreLoadedInsteadOfOverwritten) {
     ASSERT_TRUE(waitUntil([&] { return model.configurationRecoveries().size() == 1; }));
     const ConfigurationRecovery recovery = model.configurationRecoveries().first();
     ASSERT_TRUE(recovery.backupURL);
-    QFile backup(*recovery.backupURL);
-    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
-    EXPECT_EQ(backup.readAll(), QByteArray("{broken"));
+    EXPECT_EQ(readFile(*recovery.backupURL), "{broken");
     EXPECT_EQ(idsOf(model.scenes()), idsOf(raced.scenes));
-    EXPECT_TRUE(log.contains(QStringLiteral("Edited: could not read %1 (%2); it was copied to %3")
-                                 .arg(model.configURL(), recovery.problem, *recovery.backupURL)))
+    EXPECT_TRUE(log.contains(QString("Edited: could not read %1 (%2); it was copied to %3").arg(
+        model.configURL(), recovery.problem, *recovery.backupURL)))
         << log.lines().join('\n').toStdString();
     EXPECT_TRUE(model.save());
     EXPECT_EQ(idsOf(root.readScenes(pad).scenes), idsOf(raced.scenes));
@@ -62,22 +58,22 @@ TEST(Model, FilesChangedOnDiskAreLoadedInsteadOfOverwritten) {
 TEST(Model, StatusLinesSetAsideFilesAndUnknownActionsGoToTheLog) {
     SettingsRoot root;
     SavedConfiguration configuration = scenesOf(2, DeviceKind::mountain);
-    configuration.scenes[1].keys[2].action = QStringLiteral("Shell Script");
+    configuration.scenes[1].keys[2].action = "Shell Script";
     root.putScenes(pad, configuration);
     root.put(pad, "appearance.json", R"({"deviceName":7})");
     LogCapture log;
-    Model model(pad, DeviceKind::mountain, QStringLiteral("Desk"), root.path());
-    model.report(QStringLiteral("Could not save: disk full"));
+    Model model(pad, DeviceKind::mountain, "Desk", root.path());
+    model.report("Could not save: disk full");
     model.report(QString());
 
     ASSERT_EQ(model.configurationRecoveries().size(), 1);
     const ConfigurationRecovery& recovery = model.configurationRecoveries().first();
     EXPECT_EQ(log.lines(),
-              (QStringList{QStringLiteral("Desk: could not read %1 (%2); it was copied to %3")
-                               .arg(recovery.originalURL, recovery.problem,
-                                    recovery.backupURL.value_or(QString())),
+              (QStringList{QString("Desk: could not read %1 (%2); it was copied to %3").arg(
+                               recovery.originalURL, recovery.problem,
+                               recovery.backupURL.value_or(QString())),
                            QStringLiteral("Desk: %1: binding 3 of scene 2 has the unknown action "
                                           "\"Shell Script\" and does nothing")
                                .arg(model.configURL()),
-                           QStringLiteral("Desk: Could not save: disk full")}));
+                           "Desk: Could not save: disk full"}));
 }

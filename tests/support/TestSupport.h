@@ -61,3 +61,8 @@ bool processGone(qint64 pid);
 class QColor;
 // Colours equal within `tolerance` per channel, alpha aside (JPEG and RGB565 are lossy).
 bool near(const QColor& actual, const QColor& expected, int tolerance = 3);
+
+// Lets gtest's failure messages take Qt text as they are: EXPECT_...() << name.
+inline std::ostream& operator<<(std::ostream& out, const QString& text) {
+    return out << text.toStdString();
+}

@@ -1,81 +1,99 @@
-#include "PulseServer.h"
+#include "actions/AudioActions.h"
 #include "actions/linux/PulseAudioOutput.h"
 
-#include "core/ActionError.h"
-
+#include "../FakeActionContext.h"
+#include "support/LocalServers.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <QRegularExpression>
 
-class PulseAudioOutputTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(server.isRunning()) << server.log().toStdString(); }
+namespace {
 
-    // The raw channel volumes pactl reports for the test sink, such as "32768 16384".
-    QString channelVolumes() const {
-        const QString text = server.pactl({"get-sink-volume", "quorvel_test"});
-        QStringList raw;
-        for (const QString& part : text.split('/')) {
-            const QString trimmed = part.trimmed();
-            const QString last = trimmed.section(' ', -1);
-            bool number = false;
-            last.toLong(&number);
-            if (number && !trimmed.endsWith('%') && !trimmed.endsWith("dB")) {
-                raw << last;
-            }
-        }
-        return raw.join(' ');
+// The raw channel volumes pactl reports for the test sink, such as "32768 16384".
+QString channelVolumes(const PulseServer& server) {
+    QStringList raw;
+    const QRegularExpression volume(R"(:\s*(\d+)\s*/)");
+    for (const auto& match :
+         volume.globalMatch(server.pactl({"get-sink-volume", "quorvel_test"}))) {
+        raw << match.captured(1);
     }
+    return raw.join(' ');
+}
 
+}  // namespace
+
+TEST(PulseAudioOutput, SetsStepsAndMutesTheDefaultSinkKeepingTheChannelBalance) {
     PulseServer server;
-};
-
-TEST_F(PulseAudioOutputTest, SetsAndReadsTheDefaultSinkVolume) {
+    ASSERT_TRUE(server.isRunning()) << server.log().toStdString();
     PulseAudioOutput output(server.address());
     output.setVolume(0.5);
     EXPECT_DOUBLE_EQ(output.volume(), 0.5);
-    EXPECT_EQ(channelVolumes(), "32768 32768");
-}
-
-TEST_F(PulseAudioOutputTest, StepsClampAtFullScaleAndSilence) {
-    PulseAudioOutput output(server.address());
+    EXPECT_EQ(channelVolumes(server), "32768 32768");
     output.setVolume(0.99);
     EXPECT_DOUBLE_EQ(output.changeVolume(0.02), 1.0);
-    EXPECT_EQ(channelVolumes(), "65536 65536");
+    EXPECT_EQ(channelVolumes(server), "65536 65536");
     output.setVolume(0.01);
     EXPECT_DOUBLE_EQ(output.changeVolume(-0.05), 0.0);
-    EXPECT_EQ(channelVolumes(), "0 0");
-}
+    EXPECT_EQ(channelVolumes(server), "0 0");
 
-TEST_F(PulseAudioOutputTest, VolumeAsAWholeKeepsTheChannelBalance) {
     server.pactl({"set-sink-volume", "quorvel_test", "32768", "16384"});
-    ASSERT_EQ(channelVolumes(), "32768 16384");
-    PulseAudioOutput output(server.address());
-    EXPECT_DOUBLE_EQ(output.volume(), 0.5);
+    ASSERT_EQ(channelVolumes(server), "32768 16384");
+    EXPECT_DOUBLE_EQ(output.volume(), 0.5);  // the loudest channel
     output.setVolume(1.0);
-    EXPECT_EQ(channelVolumes(), "65536 32768");
-}
+    EXPECT_EQ(channelVolumes(server), "65536 32768");
+    // A level pushed above full scale elsewhere is never lowered by a step up.
+    server.pactl({"set-sink-volume", "quorvel_test", "98304"});
+    EXPECT_DOUBLE_EQ(output.changeVolume(0.02), 1.5);
+    EXPECT_DOUBLE_EQ(output.changeVolume(-0.1), 1.4);
 
-TEST_F(PulseAudioOutputTest, ToggleMuteSwitchesTheSinkBothWays) {
-    PulseAudioOutput output(server.address());
     EXPECT_TRUE(output.toggleMute());
     EXPECT_EQ(server.pactl({"get-sink-mute", "quorvel_test"}).trimmed(), "Mute: yes");
     EXPECT_FALSE(output.toggleMute());
     EXPECT_EQ(server.pactl({"get-sink-mute", "quorvel_test"}).trimmed(), "Mute: no");
 }
 
-TEST(PulseAudioOutput, NoServerReportsNoDefaultOutput) {
-    PulseAudioOutput output("unix:/nonexistent/quorvel/native");
-    EXPECT_EQ(actionErrorOf([&] { output.changeVolume(0.02); }), "No default audio output");
-    EXPECT_EQ(actionErrorOf([&] { output.toggleMute(); }), "No default audio output");
-}
-
-TEST(PulseAudioOutput, ServerWithoutAnyOutputReportsNoDefaultOutput) {
+TEST(PulseAudioOutput, NoServerOrNoOutputIsNoDefaultOutput) {
     PulseServer server(false);
     ASSERT_TRUE(server.isRunning()) << server.log().toStdString();
-    PulseAudioOutput output(server.address());
-    EXPECT_EQ(actionErrorOf([&] { output.volume(); }), "No default audio output");
-    EXPECT_EQ(actionErrorOf([&] { output.setMuted(true); }), "No default audio output");
+    for (const QString& address : {QString("unix:/nonexistent/quorvel/native"), server.address()}) {
+        PulseAudioOutput output(address);
+        EXPECT_EQ(actionErrorOf([&] { output.changeVolume(0.02); }), "No default audio output");
+        EXPECT_EQ(actionErrorOf([&] { output.toggleMute(); }), "No default audio output");
+        EXPECT_EQ(actionErrorOf([&] { output.setMuted(true); }), "No default audio output");
+    }
+}
+
+// The actions step the sink on the action queue, each from the level the last one left, and
+// report the outcome on the main thread.
+TEST(VolumeAndMuteActions, StepAndToggleTheSinkInOrderAndReportFailures) {
+    PulseServer server;
+    ASSERT_TRUE(server.isRunning()) << server.log().toStdString();
+    auto output = std::make_shared<PulseAudioOutput>(server.address());
+    output->setVolume(0.5);
+    FakeActionContext context;
+    context.platform.audio = output;
+    context.message = "No default audio output";
+    Binding dial(0x50, "Large dial counterclockwise");
+    dial.adjustmentStep = 3;
+    const auto run = [&](const MacroAction& action, qsizetype reports) {
+        action.perform(dial, context);
+        EXPECT_TRUE(waitUntil([&] { return context.reports.size() == reports; }));
+        return context.message;
+    };
+    for (int i = 1; i <= 10; ++i) {
+        VolumeAdjustment(AdjustmentDirection::down).perform(dial, context);
+    }
+    dial.adjustmentStep.reset();
+    EXPECT_EQ(run(VolumeAdjustment(AdjustmentDirection::up), 11), "");
+    EXPECT_NEAR(output->volume(), 0.22, 0.0001);  // 2 points: the volume's own default step
+    EXPECT_EQ(run(MuteAction(), 12), "");
+    EXPECT_TRUE(output->isMuted());
+    context.platform.audio = std::make_shared<PulseAudioOutput>("unix:/nonexistent/native");
+    EXPECT_EQ(run(MuteAction(), 13), "No default audio output");
+    context.platform.audio.reset();
+    EXPECT_EQ(run(VolumeAdjustment(AdjustmentDirection::up), 14), "No default audio output");
+    EXPECT_EQ(run(MuteAction(), 15), "No default audio output");
+    EXPECT_EQ(context.reportsOffMain, 0);
 }

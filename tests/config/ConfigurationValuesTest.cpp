@@ -1,0 +1,120 @@
+#include "config/BadgeStyle.h"
+#include "config/DefaultConfiguration.h"
+#include "config/DeviceAppearance.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<int64_t> ids(const QList<Binding>& bindings) {
+    QList<int64_t> result;
+    for (const Binding& binding : bindings) {
+        result.append(binding.id);
+    }
+    return result;
+}
+
+}  // namespace
+
+TEST(DefaultConfiguration, EachKindHasItsControlsInTableOrderInOneFreshActiveScene) {
+    const QList<Binding> displayPad = DefaultConfiguration::bindings(DeviceKind::mountain);
+    ASSERT_EQ(displayPad.size(), 12);
+    EXPECT_EQ(displayPad[0], Binding(1, "LCD key 1", "None", ""));
+    EXPECT_EQ(displayPad[11], Binding(12, "LCD key 12"));
+    const QList<Binding> msdTwo = DefaultConfiguration::bindings(DeviceKind::msdTwo);
+    EXPECT_EQ(ids(msdTwo),
+              (QList<int64_t>{1, 2, 3, 4, 5, 6, 81, 80, 53, 145, 144, 51, 97, 96, 52, 37, 48, 49}));
+    EXPECT_EQ(QStringList({msdTwo[5].name, msdTwo[6].name, msdTwo[10].name, msdTwo[17].name}),
+              QStringList({"LCD key 6", "Large dial clockwise", "Left small dial counterclockwise",
+                           "Right circular button"}));
+
+    const SavedConfiguration first = DefaultConfiguration::configuration(DeviceKind::msdTwo);
+    ASSERT_EQ(first.scenes.size(), 1);
+    EXPECT_EQ(first.activeSceneID, first.scenes[0].id);
+    EXPECT_FALSE(first.scenes[0].id.isNull());
+    EXPECT_NE(first.scenes[0].id,
+              DefaultConfiguration::configuration(DeviceKind::msdTwo).activeSceneID);
+    EXPECT_FALSE(first.scenes[0].backgroundPath);
+    EXPECT_EQ(first.scenes[0].keys, msdTwo);
+}
+
+TEST(DefaultConfiguration, MergingKeepsTheDefaultsLengthAndOrderTakingTheFirstOfEachId) {
+    const QList<Binding> defaults = DefaultConfiguration::bindings(DeviceKind::mountain);
+    const QList<Binding> saved{Binding(3, "Three", "Mute"), Binding(99, "Stray"),
+                               Binding(1, "One", "Volume Up"), Binding(2, "Two"),
+                               Binding(1, "second one")};
+    QList<Binding> expected = defaults;
+    expected[0] = saved[2];
+    expected[1] = saved[3];
+    expected[2] = saved[0];
+    EXPECT_EQ(DefaultConfiguration::merging(saved, defaults), expected);
+    EXPECT_EQ(DefaultConfiguration::merging({}, defaults), defaults);
+}
+
+TEST(BadgeStyle, FreshStyleDefaults) {
+    const BadgeStyle style;
+    EXPECT_FALSE(style.value);
+    EXPECT_TRUE(style.displayed);
+    EXPECT_FALSE(style.color);
+    EXPECT_EQ(style.position, "top right");
+    EXPECT_TRUE(style.truncation);
+    const QStringList positions = BadgeStyle::positions();
+    EXPECT_EQ(positions.size(), 9);
+    EXPECT_EQ(QStringList({positions[0], positions[4], positions[8]}),
+              QStringList({"top left", "middle middle", "bottom right"}));
+}
+
+TEST(BadgeStyle, ColoursByNameInAnyLetterCaseOrByHexadecimalValue) {
+    for (const char* name : {"accent", "red", "orange", "yellow", "green", "mint", "teal", "cyan",
+                             "blue", "indigo", "purple", "pink", "brown", "gray", "black"}) {
+        const auto lower = BadgeStyle::resolveColor(QString(name));
+        ASSERT_TRUE(lower) << name;
+        EXPECT_EQ(BadgeStyle::resolveColor(QString(name).toUpper()), lower) << name;
+    }
+    const std::pair<std::optional<QString>, std::optional<QColor>> cases[] = {
+        {std::nullopt, BadgeStyle::accentColor()},  // absent is the accent, empty is no colour
+        {"", std::nullopt},
+        {"chartreuse", std::nullopt},
+        {"Grey", BadgeStyle::resolveColor(QString("gray"))},
+        {"white", QColor(Qt::white)},
+        {"#FF8000", QColor(0xFF, 0x80, 0x00)},
+        {"#ff8000", QColor(0xFF, 0x80, 0x00)},
+        {"#00FF0080", QColor(0x00, 0xFF, 0x00, 0x80)}};
+    for (const auto& [name, color] : cases) {
+        EXPECT_EQ(BadgeStyle::resolveColor(name), color) << name.value_or("(none)");
+    }
+    for (const char* bad : {"#FFF", "#FF800", "#FF80000", "#FF80000011", "FF8000", "#GG8000",
+                            "#FF 800", "#+F8000", "#"}) {
+        EXPECT_FALSE(BadgeStyle::resolveColor(QString(bad))) << bad;
+    }
+}
+
+TEST(DeviceAppearance, ValuesAreReadStrictlyClampedOrFallBackAndWrittenAsThreeEntries) {
+    const DeviceAppearance initial{"Pad", 30, true};
+    const struct {
+        AppearanceMap map;
+        DeviceAppearance expected;
+    } cases[] = {
+        // An empty file gives eighty and no following; only a non-empty name replaces the name.
+        {{}, {"Pad", 80, false}},
+        {{{"brightness", "55"}, {"deviceName", ""}}, {"Pad", 55, false}},
+        {{{"brightness", "250"}, {"deviceName", "Desk"}}, {"Desk", 100, false}},
+        {{{"brightness", "-3"}, {"followMacBrightness", "true"}}, {"Pad", 0, true}},
+        {{{"brightness", "+7"}, {"followMacBrightness", "TRUE"}}, {"Pad", 7, false}},
+        {{{"brightness", "bright"}, {"followMacBrightness", "1"}}, {"Pad", 80, false}},
+        {{{"brightness", "50.5"}}, {"Pad", 80, false}},
+        {{{"brightness", " 50"}}, {"Pad", 80, false}},
+        {{{"brightness", ""}}, {"Pad", 80, false}},
+        {{{"brightness", "99999999999999999999999"}}, {"Pad", 80, false}}};
+    for (const auto& [map, expected] : cases) {
+        EXPECT_EQ(DeviceAppearance::read(map, initial), expected)
+            << map.value("brightness").toStdString();
+    }
+    const AppearanceMap written = DeviceAppearance{"Desk", 35, true}.toMap();
+    EXPECT_EQ(written,
+              (AppearanceMap{
+                  {"brightness", "35"}, {"followMacBrightness", "true"}, {"deviceName", "Desk"}}));
+    EXPECT_EQ(DeviceAppearance::read(written, initial), (DeviceAppearance{"Desk", 35, true}));
+}
