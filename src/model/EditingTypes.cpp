@@ -6,7 +6,9 @@
 #include "actions/NoAction.h"
 #include "actions/PadBrightnessActions.h"
 #include "actions/SceneNavigationAction.h"
+#include "artwork/ImageLoadError.h"
 #include "config/ConfigurationJson.h"
+#include "core/ActionError.h"
 
 #include <nlohmann/json.hpp>
 
@@ -105,4 +107,14 @@ std::array<QString, 3> DialPresets::actions(DialPreset preset) {
             break;
     }
     return {none, none, none};
+}
+
+QString failureText(const std::exception& error) {
+    if (const auto* action = dynamic_cast<const ActionError*>(&error)) {
+        return action->message();
+    }
+    if (const auto* image = dynamic_cast<const ImageLoadError*>(&error)) {
+        return image->message();
+    }
+    return QString::fromUtf8(error.what());
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -59,3 +60,7 @@ public:
     virtual void loadFileURL(FileCallback callback) const = 0;
     virtual void loadData(const QString& type, DataCallback callback) const = 0;
 };
+
+// The text shown for a failed editing or import step: the message of our own errors (actions,
+// image loading), what() of anything else.
+QString failureText(const std::exception& error);

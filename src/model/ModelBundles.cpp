@@ -25,16 +25,6 @@ struct Model::PreparedImport {
 
 namespace {
 
-QString failureText(const std::exception& error) {
-    if (const auto* action = dynamic_cast<const ActionError*>(&error)) {
-        return action->message();
-    }
-    if (const auto* image = dynamic_cast<const ImageLoadError*>(&error)) {
-        return image->message();
-    }
-    return QString::fromUtf8(error.what());
-}
-
 // Decodes every picture of the bundle through the bounded loader and encodes it again, so that
 // a crafted file (a PNG with a hostile chunk, a decompression bomb) is either refused here or
 // rewritten by our own encoder. Any thread.

@@ -15,16 +15,6 @@
 
 namespace {
 
-QString failureText(const std::exception& error) {
-    if (const auto* action = dynamic_cast<const ActionError*>(&error)) {
-        return action->message();
-    }
-    if (const auto* image = dynamic_cast<const ImageLoadError*>(&error)) {
-        return image->message();
-    }
-    return QString::fromUtf8(error.what());
-}
-
 bool isImageType(const QMimeType& type) {
     if (!type.isValid()) {
         return false;
