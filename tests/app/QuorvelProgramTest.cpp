@@ -319,6 +319,7 @@ TEST_F(QuorvelProgram, AnswersListingAndBadOptionsAndExits) {
         ASSERT_TRUE(process.waitForFinished(30000));
         const QString out = output(process);
         EXPECT_EQ(process.exitCode(), row.exitCode) << out.toStdString();
-        EXPECT_TRUE(out.contains(row.output) || (row.exitCode == 0 && out.contains(", id "))) << out.toStdString();
+        EXPECT_TRUE(out.contains(row.output) || (row.exitCode == 0 && out.contains(", id ")))
+            << out.toStdString();
     }
 }

@@ -48,8 +48,8 @@ TEST(Model, FilesChangedOnDiskAreLoadedInsteadOfOverwritten) {
     ASSERT_TRUE(recovery.backupURL);
     EXPECT_EQ(readFile(*recovery.backupURL), "{broken");
     EXPECT_EQ(idsOf(model.scenes()), idsOf(raced.scenes));
-    EXPECT_TRUE(log.contains(QString("Edited: could not read %1 (%2); it was copied to %3").arg(
-        model.configURL(), recovery.problem, *recovery.backupURL)))
+    EXPECT_TRUE(log.contains(QString("Edited: could not read %1 (%2); it was copied to %3")
+                                 .arg(model.configURL(), recovery.problem, *recovery.backupURL)))
         << log.lines().join('\n').toStdString();
     EXPECT_TRUE(model.save());
     EXPECT_EQ(idsOf(root.readScenes(pad).scenes), idsOf(raced.scenes));
@@ -69,9 +69,9 @@ TEST(Model, StatusLinesSetAsideFilesAndUnknownActionsGoToTheLog) {
     ASSERT_EQ(model.configurationRecoveries().size(), 1);
     const ConfigurationRecovery& recovery = model.configurationRecoveries().first();
     EXPECT_EQ(log.lines(),
-              (QStringList{QString("Desk: could not read %1 (%2); it was copied to %3").arg(
-                               recovery.originalURL, recovery.problem,
-                               recovery.backupURL.value_or(QString())),
+              (QStringList{QString("Desk: could not read %1 (%2); it was copied to %3")
+                               .arg(recovery.originalURL, recovery.problem,
+                                    recovery.backupURL.value_or(QString())),
                            QStringLiteral("Desk: %1: binding 3 of scene 2 has the unknown action "
                                           "\"Shell Script\" and does nothing")
                                .arg(model.configURL()),

@@ -38,4 +38,5 @@ extern "C" long syscall(long number, ...) {
 #endif
 
 // Referenced from main() so that the linker keeps this file of the support library.
-void keepForkUnderTsan() {}
+void keepForkUnderTsan() {
+}
