@@ -33,12 +33,19 @@ bool SettingsService::registerOn(QDBusConnection connection) {
     return true;
 }
 
-QString SettingsService::Export(const QString& device, const QString& path, bool sceneOnly) {
+Model* SettingsService::knownModel(const QString& device) {
     Model* model = store_.model(device);
     if (!model) {
         sendErrorReply(
             errorName("UnknownDevice"),
             QStringLiteral("No device %1 has been seen by the running program").arg(device));
+    }
+    return model;
+}
+
+QString SettingsService::Export(const QString& device, const QString& path, bool sceneOnly) {
+    Model* model = knownModel(device);
+    if (!model) {
         return {};
     }
     if (!model->exportSettings(sceneOnly, path)) {
@@ -50,11 +57,8 @@ QString SettingsService::Export(const QString& device, const QString& path, bool
 
 QString SettingsService::Import(const QString& device, const QString& path, const QString& mode,
                                 bool allowScripts) {
-    Model* model = store_.model(device);
+    Model* model = knownModel(device);
     if (!model) {
-        sendErrorReply(
-            errorName("UnknownDevice"),
-            QStringLiteral("No device %1 has been seen by the running program").arg(device));
         return {};
     }
     Model::ImportRequest request;

@@ -8,6 +8,7 @@
 #include <optional>
 
 class DeviceStore;
+class Model;
 
 // Settings bundles of the running program on the session bus, so that `quorvel --export` and
 // `quorvel --import` work on the pads it drives instead of behind its back. Object `objectPath`,
@@ -41,6 +42,9 @@ public Q_SLOTS:
                    bool allowScripts);
 
 private:
+    // The model of `device`, or null after replying with the unknown-device error.
+    Model* knownModel(const QString& device);
+
     DeviceStore& store_;
     std::optional<QDBusConnection> connection_;
 };
