@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 
@@ -25,6 +26,7 @@ public:
         static MainDispatcher* dispatcher = [app] {
             auto* created = new MainDispatcher;
             created->moveToThread(app->thread());
+            published().store(created, std::memory_order_release);
             return created;
         }();
         return dispatcher;
@@ -48,6 +50,9 @@ public:
 
 protected:
     bool event(QEvent* event) override {
+        // The first call may have created this object on a worker thread, and the main thread
+        // got hold of it only through Qt's event queue: pair with the store made at creation.
+        published().load(std::memory_order_acquire);
         QEvent::Type type = QEvent::None;
         {
             std::lock_guard lock(mutex_);
@@ -71,6 +76,11 @@ protected:
     }
 
 private:
+    static std::atomic<MainDispatcher*>& published() {
+        static std::atomic<MainDispatcher*> instance{nullptr};
+        return instance;
+    }
+
     static QEvent::Type eventType() {
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
