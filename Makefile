@@ -6,7 +6,7 @@ CMAKE_ARGS ?=
 # `make run` drives the virtual pads beside any real ones; ARGS= runs without them.
 ARGS       ?= --simulate
 
-.PHONY: all deps configure build run test bench tsan asan format clean
+.PHONY: all deps configure build run test bench tsan asan package package-check format clean
 
 all: build
 
@@ -45,11 +45,22 @@ asan: deps
 	  UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) --timeout 600 $(if $(TESTS),-L "$(TESTS)")
 
+# The Debian package, built in its own folder with the /usr prefix. package-check installs it
+# into a throw-away Debian 12 root (debootstrap), runs it there, removes it and fails if
+# anything of it is left.
+package: deps
+	$(MAKE) BUILD=build-package BUILD_TYPE=RelWithDebInfo \
+	  CMAKE_ARGS="-DCMAKE_INSTALL_PREFIX=/usr -DQUORVEL_TESTS=OFF" build
+	cd build-package && cpack -G DEB
+
+package-check: package
+	scripts/package-check build-package/quorvel_*.deb
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) build-tsan build-asan
+	rm -rf $(BUILD) build-tsan build-asan build-package
 
 # Coverage: an instrumented Debug build in its own folder, the whole suite (or the ctest label in
 # TESTS), then gcovr's line, function and branch figures for src/ and an HTML report. Counters of
