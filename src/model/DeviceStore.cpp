@@ -296,6 +296,10 @@ void DeviceStore::reportToSelection(const QString& text) {
         current->report(text);
         return;
     }
+    setMessage(text);
+}
+
+void DeviceStore::setMessage(const QString& text) {
     if (message_ != text) {
         message_ = text;
         logLine("%s", qUtf8Printable(text));

@@ -64,6 +64,7 @@ public:
     Model* selected() const;
     // The store-level status text.
     const QString& message() const { return message_; }
+    void setMessage(const QString& text);
     bool shuttingDown() const { return shuttingDown_; }
     const DeviceRecoveryPolicy& recovery() const { return recovery_; }
 
