@@ -176,7 +176,7 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
             });
         });
     }
-    logLine("Quorvel Zodovuvur running without tray icon and window%s",
+    logLine("Quorvel Zodovuvur running%s",
             options_.simulate ? ", with one virtual pad of each kind" : "");
     return Launch::running;
 }

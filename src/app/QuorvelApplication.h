@@ -27,7 +27,7 @@ struct PlatformServices;
 // in which every pad shows its quit frame before the process ends. With `simulate` it adds one
 // virtual pad of each kind beside the real ones and offers them on D-Bus (VirtualPadService).
 //
-// There is no tray icon or window yet: every launch behaves as a headless one.
+// The tray icon (src/shell) is added by main() when a display exists; there is no window yet.
 //
 // Threads: main thread only; a QCoreApplication (or QApplication) must exist.
 class QuorvelApplication : public QObject {

@@ -7,6 +7,7 @@
 #include "artwork/MSDArtwork.h"
 #include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
+#include "shell/TrayIcon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -83,8 +84,9 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Quorvel Zodovuvur drives Mountain DisplayPad and MSD-TWO pads.\n"
-        "There is no tray icon or configuration window yet: the program always runs as with\n"
-        "--headless, driving the pads until it receives SIGINT, SIGTERM or SIGHUP."));
+        "With a display it shows a tray icon whose menu switches scenes and quits; without\n"
+        "one (or with --headless) it drives the pads until it receives SIGINT, SIGTERM or\n"
+        "SIGHUP. There is no configuration window yet."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
@@ -97,7 +99,7 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without tray icon and window (chosen automatically without a "
-                       "display; currently every run is headless)."));
+                       "display)."));
     const QCommandLineOption background(
         QStringLiteral("background"),
         QStringLiteral("Start without showing the configuration window (as at login)."));
@@ -199,6 +201,21 @@ int main(int argc, char* argv[]) {
     if (application.launch() == QuorvelApplication::Launch::alreadyRunning) {
         out << "Quorvel Zodovuvur is already running; this copy exits.\n";
         return 0;
+    }
+    // With a display: the tray icon and its menu. Message boxes closing must not end the
+    // program, which lives on in the tray.
+    std::unique_ptr<TrayIcon> tray;
+    if (qobject_cast<QApplication*>(app.get())) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        tray = std::make_unique<TrayIcon>(*application.store());
+        QObject::connect(tray.get(), &TrayIcon::quitRequested, &application,
+                         [&application] { application.quit(); });
+        QObject::connect(tray.get(), &TrayIcon::settingsRequested, tray.get(), [] {
+            logLine(
+                "Quorvel Zodovuvur configuration requested (the configuration window is "
+                "not built yet)");
+        });
+        tray->show();
     }
     return QCoreApplication::exec();
 }
