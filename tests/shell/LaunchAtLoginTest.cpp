@@ -9,40 +9,27 @@
 #include <QFile>
 #include <QFileInfo>
 
-using Status = LaunchAtLogin::Status;
-
-TEST(LaunchAtLogin, WritesAndRemovesTheAutostartEntryAndHonoursSwitchedOffOnes) {
-    const QString path = LaunchAtLogin::entryPath();
-    QDir(QFileInfo(path).absolutePath()).removeRecursively();
-    EXPECT_EQ(LaunchAtLogin::status(), Status::disabled);
-
+// Turning it on and off through the menu is in StatusMenuTest.
+TEST(LaunchAtLogin, EntryStartsThisProgramHiddenAndSwitchedOffEntriesCount) {
+    const QString path = LaunchAtLogin::entryPath(), folder = QFileInfo(path).absolutePath();
     ASSERT_EQ(LaunchAtLogin::setEnabled(true), QString());
-    EXPECT_EQ(LaunchAtLogin::status(), Status::enabled);
-    const QString entry = QString::fromUtf8(readFile(path));
     EXPECT_TRUE(
-        entry.contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\" --background\n"))
-        << entry.toStdString();
-
-    const QString switchedOff[] = {"Hidden=true", "X-GNOME-Autostart-enabled=false"};
-    for (const QString& line : switchedOff) {
-        SCOPED_TRACE(line.toStdString());
+        QString(readFile(path))
+            .contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\" --background\n"));
+    for (const char* line : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        SCOPED_TRACE(line);
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(("[Desktop Entry]\nExec=quorvel --background\n" + line + "\n").toUtf8());
+        file.write(QByteArray("[Desktop Entry]\nExec=quorvel\n") + line + "\n");
         file.close();
-        EXPECT_EQ(LaunchAtLogin::status(), Status::disabled);
+        EXPECT_EQ(LaunchAtLogin::status(), LaunchAtLogin::Status::disabled);
     }
 
-    ASSERT_EQ(LaunchAtLogin::setEnabled(false), QString());
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_EQ(LaunchAtLogin::setEnabled(false), QString()) << "already off";
-
-    // The autostart folder's place is taken by a file: the reason names the folder.
-    QDir(QFileInfo(path).absolutePath()).removeRecursively();
-    QFile blocker(QFileInfo(path).absolutePath());
+    // The autostart folder's place is taken by a file.
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
     EXPECT_TRUE(LaunchAtLogin::setEnabled(true).contains("could not be created"));
-    EXPECT_EQ(LaunchAtLogin::status(), Status::disabled);
-    QFile::remove(blocker.fileName());
+    EXPECT_EQ(LaunchAtLogin::status(), LaunchAtLogin::Status::disabled);
+    blocker.remove();
 }
