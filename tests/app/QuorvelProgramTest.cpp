@@ -208,7 +208,9 @@ TEST_F(QuorvelProgram, DrivesThePadsAndSettingsCommandsAndQuitsCleanlyOnSigterm)
         {{"SavePicture", {"msd-two", path("missing/msd.png")}}, error + "WriteFailed"},
         // Unplugged, the pad takes nothing; plugged in again it is driven again.
         {{"Unplug", {"displaypad"}}, ""},
+        {{"Unplug", {"displaypad"}}, ""},
         {{"PressKey", {"displaypad", 1}}, error + "Unplugged"},
+        {{"Plug", {"displaypad"}}, ""},
         {{"Plug", {"displaypad"}}, ""},
         {{"PressButton", {"displaypad", 2}}, ""}};
     for (const auto& [method, expected] : calls) {

@@ -49,6 +49,30 @@ TEST(Model, NewDeviceStartsWithOneDefaultSceneAndWritesNothingStoredScenesLoadIn
     EXPECT_EQ(model.scenes()[1].keys[1].action, "Mute");
 }
 
+TEST(Model, FileThatCannotBeSetAsideIsNeverOverwrittenWhileTheRestIsSaved) {
+    SettingsRoot root;
+    auto files = std::make_shared<FailingFileSystem>();
+    files->failCopiesFrom.insert(root.file(msd, "bindings.json"));
+    const QByteArray unreadable = "{\"scenes\": [";
+    root.put(msd, "bindings.json", unreadable);
+    const QString suspended =
+        "Changes aren't being saved: fix or move the unreadable configuration file, then restart "
+        "Quorvel Zodovuvur";
+    LogCapture log;
+    Model model(msd, DeviceKind::msdTwo, "MSD-TWO", root.path(), files);
+    EXPECT_EQ(model.protectedURLs(), QSet<QString>{model.configURL()});
+    EXPECT_EQ(model.message(), suspended);
+    EXPECT_TRUE(log.lines().value(0).contains("nor copy it aside")) << log.lines().join('\n');
+    EXPECT_TRUE(root.read(msd, "appearance.json").contains("\"deviceName\":\"MSD-TWO\""));
+    SignalLog signals(model);
+    EXPECT_EQ(actionErrorOf([&] { model.renameDevice("Studio"); }), suspended);
+    EXPECT_TRUE(root.read(msd, "appearance.json").contains("\"deviceName\":\"Studio\""));
+    EXPECT_EQ(signals.count("refresh"), 1);
+    model.addScene();
+    EXPECT_EQ(model.scenes().size(), 2);
+    EXPECT_EQ(root.read(msd, "bindings.json"), unreadable);
+}
+
 TEST(Model, FilesChangedOnDiskAreLoadedInsteadOfOverwritten) {
     SettingsRoot root;
     LogCapture log;
