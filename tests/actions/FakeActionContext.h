@@ -19,16 +19,13 @@
 #include <mutex>
 #include <ostream>
 
-// Throws `failure` as the backend's message unless it is empty.
 inline void failWith(const QString& failure) {
     if (!failure.isEmpty()) {
         throw ActionError::failed(failure);
     }
 }
 
-// An ActionContext that records what actions ask of it, in order: "report: text",
-// "changeScene -1", ... `reports` keeps the messages alone; `reportsOffMain` counts reports that
-// did not arrive on the main thread.
+// Records what actions ask of it, in order ("report: text", "changeScene -1", ...).
 class FakeActionContext : public ActionContext {
 public:
     static constexpr const char* accessibilityHint = "Allow input in the test";
@@ -43,15 +40,11 @@ public:
     }
     bool requestAccessibilityAccess() override {
         calls << "requestAccessibilityAccess";
-        if (!accessibilityAllowed) {
-            message = accessibilityHint;  // as the model does: its own hint, not a report
-        }
+        message = accessibilityAllowed ? message : accessibilityHint;  // a hint, not a report
         return accessibilityAllowed;
     }
     void changeScene(int steps) override { calls << QString("changeScene %1").arg(steps); }
-    void changePadBrightness(int points) override {
-        calls << QString("changePadBrightness %1").arg(points);
-    }
+    void changePadBrightness(int n) override { calls << QString("changePadBrightness %1").arg(n); }
     void togglePadFollowMac() override {
         calls << "togglePadFollowMac";
         failWith(toggleFailure);
@@ -61,15 +54,13 @@ public:
     const PlatformServices& services() const override { return platform; }
 
     PlatformServices platform;
-    int brightness = 70;
+    int brightness = 70, reportsOffMain = 0;
     bool followMac = false, accessibilityAllowed = true;
     QString toggleFailure, message;
     QStringList reports, calls;
-    int reportsOffMain = 0;
 };
 
-// A display held in memory. `automaticSupported` false answers as a display without automatic
-// brightness; `ignoreAutomatic` accepts the switch and leaves it, as some desktops do.
+// `ignoreAutomatic` accepts the switch and leaves it, as some desktops do.
 class FakeDisplayBrightness : public DisplayBrightness {
 public:
     double level() override { return failWith(failure), current; }
@@ -90,8 +81,7 @@ public:
     QString failure;
 };
 
-// Records what was posted. `problem` refuses posting with that message; codes in `unknownKeys`
-// and `unknownMediaKeys` have no equivalent on the real keyboard.
+// Codes in `unknownKeys` and `unknownMediaKeys` have no equivalent on the real keyboard.
 class FakeInputPoster : public InputPoster {
 public:
     QString postingProblem() override { return problem; }
@@ -118,8 +108,7 @@ public:
     QList<SyntheticKeyEvent> posted;
 };
 
-// Answers as the test says: with `answerAtOnce` commands get `accepts` and state questions get
-// `playing` at once; otherwise they wait in `pending` until the test answers them, as players
+// Without `answerAtOnce` the answers wait in `pending` until the test gives them, as players
 // answer later.
 class FakeNowPlaying : public NowPlaying {
 public:
@@ -133,11 +122,7 @@ public:
         answer(std::move(done), playing);
     }
     void answer(std::function<void(bool)> done, bool value) {
-        if (answerAtOnce) {
-            done(value);
-        } else {
-            pending << std::move(done);
-        }
+        answerAtOnce ? done(value) : void(pending << std::move(done));
     }
 
     bool available = true, answerAtOnce = true, accepts = true, playing = false;
@@ -146,8 +131,6 @@ public:
     QList<std::function<void(bool)>> pending;
 };
 
-// Records each run (program and arguments) and how many ran on the main thread; `failure` makes
-// runs fail with it.
 class FakeScriptRunner : public ScriptRunner {
 public:
     void run(const QString& executable, const QStringList& arguments) override {
@@ -164,8 +147,7 @@ public:
     int runsOnMain = 0;
 };
 
-// Records what it was asked to open. Folders named *.app count as applications; `refuse` makes
-// every open fail; `installed` maps application ids to their entry files.
+// Folders named *.app count as applications; `installed` maps application ids to entry files.
 class FakeWorkspace : public Workspace {
 public:
     QString openApplication(const QString& path) override {

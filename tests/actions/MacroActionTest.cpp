@@ -1,8 +1,12 @@
 #include "actions/ActionQueue.h"
 #include "actions/AdjustmentAction.h"
-#include "actions/MacroAction.h"
+#include "actions/MacBrightnessActions.h"
 #include "actions/NoAction.h"
+#include "actions/PadBrightnessActions.h"
 #include "actions/SceneNavigationAction.h"
+#include "actions/ScriptActions.h"
+#include "actions/linux/LinuxPlatformServices.h"
+#include "actions/linux/SpawnScriptRunner.h"
 
 #include "FakeActionContext.h"
 #include "support/TestSupport.h"
@@ -27,18 +31,22 @@ public:
     std::optional<QString> symbolName;
 };
 
+Binding dial(std::optional<int64_t> step = std::nullopt) {
+    Binding binding(0x50, "Large dial counterclockwise");
+    binding.adjustmentStep = step;
+    return binding;
+}
+
 }  // namespace
 
 TEST(MacroAction, DefaultsAskForNothingAndShowTheBuiltInIcon) {
     BareAction action;
     FakeActionContext context;
     const Binding binding(3, "LCD key 3");
-    EXPECT_TRUE(action.aliases().isEmpty());
-    EXPECT_TRUE(action.isReady(binding, context));
-    EXPECT_FALSE(action.icon(binding, context).has_value());
+    EXPECT_TRUE(action.aliases().isEmpty() && action.isReady(binding, context));
+    EXPECT_FALSE(action.icon(binding, context) || action.summary(context));
     EXPECT_EQ(action.artworkKey(binding), "");
     EXPECT_EQ(action.searchTerm(binding), "Bare up icon");
-    EXPECT_FALSE(action.summary(context).has_value());
     action.symbolName = "folder";
     const std::optional<QImage> icon = action.icon(binding, context);
     ASSERT_TRUE(icon.has_value());
@@ -48,9 +56,13 @@ TEST(MacroAction, DefaultsAskForNothingAndShowTheBuiltInIcon) {
     const NoAction none;
     none.perform(binding, context);
     EXPECT_TRUE(context.calls.isEmpty());
-    EXPECT_FALSE(none.isReady(binding, context));
-    EXPECT_FALSE(none.icon(binding, context).has_value());
+    EXPECT_FALSE(none.isReady(binding, context) || none.icon(binding, context));
     EXPECT_EQ(none.searchTerm(binding), "icon");
+    // Each action reports a missing service as that service's failure, so a gap here would look
+    // like broken hardware.
+    const PlatformServices s = linuxPlatformServices();
+    EXPECT_TRUE(s.audio && s.displayBrightness && s.input && s.nowPlaying && s.workspace &&
+                s.scripts);
 }
 
 TEST(MacroAction, BackgroundWorkReportsOnTheMainThreadUnlessTheContextIsGone) {
@@ -80,18 +92,78 @@ TEST(MacroAction, BackgroundWorkReportsOnTheMainThreadUnlessTheContextIsGone) {
     EXPECT_TRUE(waitUntil([&] { return finished; }));
 }
 
-TEST(AdjustmentAction, NameAndStepClampedToOneToHundred) {
+TEST(AdjustmentAction, StepClampedToOneToHundredAndScenesStepBothWays) {
     const BareAction up;
     EXPECT_EQ(up.name(), "Bare up");
     const std::pair<std::optional<int64_t>, int> steps[] = {
         {std::nullopt, 5}, {37, 37}, {0, 1}, {-7, 1}, {INT64_MIN, 1}, {150, 100}, {INT64_MAX, 100}};
     for (const auto& [step, expected] : steps) {
-        Binding binding(1, "Dial");
-        binding.adjustmentStep = step;
-        EXPECT_EQ(up.signedStep(binding), expected) << step.value_or(-1);
+        EXPECT_EQ(up.signedStep(dial(step)), expected) << step.value_or(-1);
     }
     FakeActionContext context;
     SceneNavigationAction(SceneNavigationAction::Direction::next).perform(Binding(), context);
     SceneNavigationAction(SceneNavigationAction::Direction::previous).perform(Binding(), context);
     EXPECT_EQ(context.calls, (QStringList{"changeScene 1", "changeScene -1"}));
+}
+
+TEST(BrightnessActions, ChangeOrToggleThenSyncThePadOrReportWhyNot) {
+    using Direction = AdjustmentDirection;
+    auto display = std::make_shared<FakeDisplayBrightness>();
+    FakeActionContext context;
+    context.platform.displayBrightness = display;
+    MacBrightnessAdjustment(Direction::down).perform(dial(), context);
+    EXPECT_DOUBLE_EQ(display->current, 0.45);
+    MacBrightnessAdjustment(Direction::down).perform(dial(250), context);
+    EXPECT_DOUBLE_EQ(display->current, 0.0);
+    ToggleMacAutomaticBrightnessAction().perform(dial(), context);
+    EXPECT_TRUE(display->automaticOn);
+    display->ignoreAutomatic = true;
+    ToggleMacAutomaticBrightnessAction().perform(dial(), context);
+    display->automaticSupported = false;
+    ToggleMacAutomaticBrightnessAction().perform(dial(), context);
+    display->failure = "This Mac display does not expose native brightness control";
+    MacBrightnessAdjustment(Direction::up).perform(dial(), context);
+    context.platform.displayBrightness.reset();
+    MacBrightnessAdjustment(Direction::up).perform(dial(), context);
+    PadBrightnessAdjustment(Direction::down).perform(dial(), context);
+    PadBrightnessAdjustment(Direction::up).perform(dial(150), context);
+    TogglePadAdaptiveBrightnessAction().perform(dial(), context);
+    EXPECT_TRUE(context.followMac);
+    context.toggleFailure = "Could not read Mac display brightness";
+    TogglePadAdaptiveBrightnessAction().perform(dial(), context);
+    const QStringList synced{"syncPadBrightness", "report: "};
+    EXPECT_EQ(context.calls,
+              synced + synced + synced +
+                  QStringList({"report: Could not toggle Mac automatic brightness",
+                               "report: This Mac display does not support automatic brightness",
+                               "report: This Mac display does not expose native brightness control",
+                               "report: Mac display brightness control is unavailable",
+                               "changePadBrightness -5", "changePadBrightness 100",
+                               "togglePadFollowMac", "report: ", "togglePadFollowMac",
+                               "report: Could not read Mac display brightness"}));
+}
+
+TEST(ScriptAction, TextTravelsUnchangedOffTheMainThreadAndFailuresReportTheRunnersMessage) {
+    auto runner = std::make_shared<FakeScriptRunner>();
+    FakeActionContext context;
+    context.platform.scripts = runner;
+    context.message = "old failure";
+    const auto run = [&](const ScriptAction& action, const QString& text) {
+        const qsizetype before = context.reports.size();
+        action.perform(Binding(5, "LCD key 5", action.name(), text), context);
+        EXPECT_TRUE(waitUntil([&] { return context.reports.size() > before; }));
+        return context.message;
+    };
+    const QString text = "  echo 'a b' \"$HOME\"\n";
+    EXPECT_EQ(run(ShellScriptAction(), text), "");
+    EXPECT_EQ(run(AppleScriptAction(), ""), "");
+    runner->failure = "oops\n";
+    EXPECT_EQ(run(ShellScriptAction(), "exit 1"), "oops\n");
+    context.platform.scripts.reset();
+    EXPECT_EQ(run(AppleScriptAction(), "beep"), "Scripts cannot be run: /usr/bin/osascript");
+    std::lock_guard lock(runner->mutex);
+    EXPECT_EQ(runner->runs, (QList<QStringList>{{scriptShell(), "-c", text},
+                                                {"/usr/bin/osascript", "-e", ""},
+                                                {scriptShell(), "-c", "exit 1"}}));
+    EXPECT_EQ(runner->runsOnMain + context.reportsOffMain, 0);
 }

@@ -13,15 +13,14 @@ public:
     std::vector<HidInterfaceInfo> interfaces;
     bool fail = false;
     std::vector<HidInterfaceInfo> hidInterfaces() override {
-        if (fail) {
-            throw ActionError::failed("HID access failed: no hidraw");
-        }
-        return interfaces;
+        return fail ? throw ActionError::failed("HID access failed: no hidraw") : interfaces;
     }
 };
 }  // namespace
 
-TEST(DeviceList, PadLineNamesKindIdLocationSerialAndAccessWithAHintWhenAccessIsMissing) {
+// A line per pad with its kind, id, location, serial and access, and a hint when access is
+// missing.
+TEST(DeviceList, PadLineNamesKindIdLocationSerialAndAccess) {
     AttachedPad pad{DeviceKind::mountain, "mountain-73657269616c2d414243", 0x01230000, "ABC",
                     "/dev/hidraw3",       "/dev/bus/usb/001/007",          true,       true};
     EXPECT_EQ(DeviceList::text({}), "No Mountain DisplayPad or MSD-TWO is attached.\n");
@@ -34,12 +33,11 @@ TEST(DeviceList, PadLineNamesKindIdLocationSerialAndAccessWithAHintWhenAccessIsM
     pad.usbAccessible = false;
     pad.hidPath.clear();
     const QString text = DeviceList::text({pad});
-    EXPECT_TRUE(
-        text.startsWith("MSD-TWO, id mountain-73657269616c2d414243, location unknown, "
-                        "no serial number, HID node unknown, "
-                        "USB /dev/bus/usb/001/007 no access\n"))
-        << text.toStdString();
-    EXPECT_TRUE(text.contains("Access to the pads (udev rules)"));
+    EXPECT_TRUE(text.startsWith("MSD-TWO, id mountain-73657269616c2d414243, location unknown, "
+                                "no serial number, HID node unknown, "
+                                "USB /dev/bus/usb/001/007 no access\n") &&
+                text.contains("Access to the pads (udev rules)"))
+        << text;
 }
 
 TEST(DeviceList, RunListsSupportedPadsWithExitCodeZeroAndFailuresWithOne) {
@@ -58,10 +56,10 @@ TEST(DeviceList, RunListsSupportedPadsWithExitCodeZeroAndFailuresWithOne) {
         QString out, err;
         QTextStream outStream(&out), errStream(&err);
         EXPECT_EQ(DeviceList::run(inventory, outStream, errStream), fail ? 1 : 0);
-        EXPECT_EQ(out, fail ? ""
-                            : "MSD-TWO, id msdTwo-706f72742d3030303030303261, location 0x0000002a, "
-                              "no serial number, HID /dev/hidraw9 read/write, USB "
-                              "/dev/bus/usb/002/004 read/write\n");
-        EXPECT_EQ(err, fail ? "HID access failed: no hidraw\n" : "");
+        EXPECT_EQ(out + "|" + err,
+                  fail ? "|HID access failed: no hidraw\n"
+                       : "MSD-TWO, id msdTwo-706f72742d3030303030303261, location "
+                         "0x0000002a, no serial number, HID /dev/hidraw9 read/write, "
+                         "USB /dev/bus/usb/002/004 read/write\n|");
     }
 }

@@ -3,8 +3,11 @@
 #include "app/VirtualPads.h"
 #include "config/ConfigurationJson.h"
 #include "config/DefaultConfiguration.h"
+#include "config/SettingsArchive.h"
 #include "device/virtual/VirtualMsdTwo.h"
+#include "model/Model.h"
 #include "support/LocalServers.h"
+#include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnectionInterface>
@@ -34,10 +37,9 @@ QColor keyColor(const QImage& picture, int key) {
 class QuorvelProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(bus.address().isEmpty()) << bus.log().toStdString();
+        ASSERT_FALSE(bus.address().isEmpty()) << bus.log();
         client = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus.address(), "black-box"));
-        ASSERT_TRUE(client->isConnected());
     }
     void TearDown() override {
         for (QProcess* process : {&program, &second}) {
@@ -58,34 +60,46 @@ protected:
         configuration.scenes = {DefaultConfiguration::scene(DeviceKind::mountain)};
         edit(configuration.scenes[0]);
         configuration.activeSceneID = configuration.scenes[0].id;
-        QDir().mkpath(QFileInfo(settings(displayPadID, "bindings.json")).path());
-        QFile out(settings(displayPadID, "bindings.json"));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(ConfigurationJson::encode(configuration));
+        writeBytes(settings(displayPadID, "bindings.json"),
+                   ConfigurationJson::encode(configuration));
     }
-    // Headless unless `display` sets up the display variables.
-    void start(QProcess& process, const QString& busAddress, QStringList extra = {},
-               const std::function<void(QProcessEnvironment&)>& display = {}) {
+    QProcessEnvironment environment(const QString& busAddress) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
-        for (const char* name :
-             {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
             env.insert(name, path(QString(name).toLower()));
         }
         env.insert("XDG_DATA_HOME", path("data"));
         env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", busAddress);
+        return env;
+    }
+    // Headless unless `display` sets up the display variables.
+    void start(QProcess& process, const QString& busAddress, QStringList extra = {},
+               const std::function<void(QProcessEnvironment&)>& display = {}) {
+        QProcessEnvironment env = environment(busAddress);
         extra << "--simulate"
               << "--virtual-only";
-        if (display) {
-            display(env);
-        } else {
-            extra << "--headless";
-        }
+        display ? display(env) : void(extra << "--headless");
         process.setProcessEnvironment(env);
+        endWithTest(process);
         process.start(QUORVEL_EXECUTABLE, extra);
-        ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
+        ASSERT_TRUE(process.waitForStarted()) << process.errorString();
+    }
+    // Runs one command line to its end: exit code and everything it printed.
+    std::pair<int, QString> run(const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment(bus.address()));
+        endWithTest(process);
+        process.start(QUORVEL_EXECUTABLE, arguments);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitCode(), output(process)};
+    }
+    int displayPadScenes() const {
+        return int(ConfigurationJson::decodeConfiguration(
+                       readFile(settings(displayPadID, "bindings.json")))
+                       .scenes.size());
     }
     QDBusMessage call(const QString& method, const QVariantList& arguments = {}) {
         QDBusMessage message = QDBusMessage::createMethodCall(
@@ -118,8 +132,17 @@ protected:
         start(second, busAddress);
         ASSERT_TRUE(finished(second));
         EXPECT_EQ(second.exitCode(), 0);
-        EXPECT_TRUE(output(second).contains("already running")) << output(second).toStdString();
+        EXPECT_TRUE(output(second).contains("already running"));
         EXPECT_EQ(program.state(), QProcess::Running);
+    }
+    // Sends `signal` and returns the log once the program has ended with `code`.
+    QString quitWith(int signal, int code = 0) {
+        ::kill(static_cast<pid_t>(program.processId()), signal);
+        EXPECT_TRUE(finished(program));
+        const QString log = output(program);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log;
+        EXPECT_EQ(program.exitCode(), code) << log;
+        return log;
     }
 
     DbusDaemon bus;
@@ -130,7 +153,7 @@ protected:
 
 }  // namespace
 
-TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
+TEST_F(QuorvelProgram, DrivesThePadsAndSettingsCommandsAndQuitsCleanlyOnSigterm) {
     QImage red(40, 40, QImage::Format_RGB32);
     red.fill(Qt::red);
     ASSERT_TRUE(red.save(path("key-one.png")));
@@ -138,8 +161,7 @@ TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
         [&](QuorvelScene& scene) { scene.keys[0].imagePath = path("key-one.png"); });
     start(program, bus.address(), {"--save-pictures-at-quit", path("final"), "--calibrate"});
     ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
-        << output(program).toStdString();
-
+        << output(program);
     const QList<VirtualPadEntry> pads = listPads();
     ASSERT_EQ(pads.size(), 2);
     EXPECT_EQ(QStringList({pads[0].name, pads[0].kind, pads[0].deviceID, pads[1].name, pads[1].kind,
@@ -147,12 +169,12 @@ TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
               QStringList({"displaypad", "mountain", displayPadID, "msd-two", "msdTwo", msdTwoID}));
     EXPECT_TRUE(pads[0].plugged && pads[1].plugged);
 
-    // The pad shows the configured artwork on key 1 and black keys elsewhere.
+    // The configured artwork on key 1 and black keys elsewhere.
     QImage shown;
     ASSERT_TRUE(waitUntil([&] {
         shown = picture("displaypad");
         return !shown.isNull() && keyColor(shown, 1) == QColor(Qt::red);
-    })) << output(program).toStdString();
+    })) << output(program);
     EXPECT_EQ(shown.size(), QSize(612, 204));
     for (int key = 2; key <= 12; ++key) {
         EXPECT_EQ(keyColor(shown, key), QColor(Qt::black)) << "key " << key;
@@ -163,16 +185,14 @@ TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
         {{32, 4}, Qt::red}, {{59, 32}, Qt::green}, {{32, 59}, Qt::blue}, {{4, 32}, Qt::yellow}};
     EXPECT_TRUE(waitUntil([&] {
         const QImage screen = picture("msd-two");
-        int shown = 0;
+        bool all = screen.size() == QSize(320, 240);
         for (int key = 1; key <= VirtualMsdTwo::buttonCount; ++key) {
             for (const auto& [at, color] : bars) {
-                const QColor c = screen.pixelColor(VirtualMsdTwo::buttonRect(key).topLeft() + at);
-                shown += qAbs(c.red() - color.red()) + qAbs(c.green() - color.green()) +
-                             qAbs(c.blue() - color.blue()) <
-                         150;
+                all = all && near(screen.pixelColor(VirtualMsdTwo::buttonRect(key).topLeft() + at),
+                                  color, 60);
             }
         }
-        return screen.size() == QSize(320, 240) && shown == 4 * VirtualMsdTwo::buttonCount;
+        return all;
     }));
     secondCopyLeaves(bus.address());
 
@@ -188,7 +208,9 @@ TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
         {{"SavePicture", {"msd-two", path("missing/msd.png")}}, error + "WriteFailed"},
         // Unplugged, the pad takes nothing; plugged in again it is driven again.
         {{"Unplug", {"displaypad"}}, ""},
+        {{"Unplug", {"displaypad"}}, ""},
         {{"PressKey", {"displaypad", 1}}, error + "Unplugged"},
+        {{"Plug", {"displaypad"}}, ""},
         {{"Plug", {"displaypad"}}, ""},
         {{"PressButton", {"displaypad", 2}}, ""}};
     for (const auto& [method, expected] : calls) {
@@ -198,25 +220,73 @@ TEST_F(QuorvelProgram, DrivesTheVirtualPadsOverDbusAndQuitsCleanlyOnSigterm) {
         }
     }
 
-    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    ASSERT_TRUE(finished(program));
-    const QString log = output(program);
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log.toStdString();
-    EXPECT_EQ(program.exitCode(), 0) << log.toStdString();
-    EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit: quit frame shown on 2 pads, 0 failed"))
-        << log.toStdString();
+    // `quorvel --export` and `--import` from a shell do their work in the running program.
+    const QString bundle = path("pad"), device = displayPadID;
+    const std::tuple<QStringList, int, QString, int> commands[] = {
+        {{"--export", bundle, "--device", device}, 0, "Device settings exported with artwork", 1},
+        {{"--import", bundle + ".quorvel", "--device", device, "--mode", "add"},
+         0,
+         "1 scenes added",
+         2},
+        {{"--import", bundle + ".quorvel", "--device", device},
+         2,
+         "--import needs --mode add or --mode replace",
+         2},
+        {{"--import", bundle + ".quorvel", "--device", "../../etc", "--mode", "add"},
+         1,
+         "is not a device id",
+         2},
+        {{"--import", path("missing.quorvel"), "--device", device, "--mode", "add"},
+         1,
+         "no such file",
+         2}};
+    for (const auto& [arguments, exitCode, expected, scenes] : commands) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const auto [code, out] = run(arguments);
+        EXPECT_EQ(code, exitCode);
+        EXPECT_TRUE(out.contains(expected)) << out;
+        EXPECT_EQ(displayPadScenes(), scenes);
+    }
+    QString log;
+    EXPECT_TRUE(waitUntil([&] { return (log += output(program)).contains(": 1 scenes added"); }))
+        << log;
+    // A bundle whose keys run commands needs --allow-scripts, at the running program and on the
+    // files once it has quit alike.
+    SettingsArchive archive = SettingsArchive::read(bundle + ".quorvel");
+    archive.scenes[0].keys[0].action = "Shell script";
+    archive.scenes[0].keys[0].argument = "touch " + path("ran");
+    archive.write(path("script.quorvel"));
+    const QStringList import = {"--import", path("script.quorvel"), "--device", device, "--mode",
+                                "replace"};
+    const auto importsScripts = [&] {
+        auto [code, out] = run(import);
+        EXPECT_EQ(code, 1);
+        EXPECT_TRUE(out.contains(Model::commandsRefusedMessage(1) + " (--allow-scripts)")) << out;
+        EXPECT_EQ(displayPadScenes(), 2);
+        std::tie(code, out) = run(import + QStringList{"--allow-scripts"});
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(out.contains("Device settings replaced")) << out;
+        EXPECT_EQ(displayPadScenes(), 1);
+        EXPECT_EQ(run({"--import", bundle + ".quorvel", "--device", device, "--mode", "add"}).first,
+                  0);
+    };
+    importsScripts();
+
+    log += quitWith(SIGTERM);
+    EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit: quit frame shown on 2 pads, 0 failed"));
     // The quit frame cleared the artwork.
     const QImage last(path("final/displaypad.png"));
-    ASSERT_FALSE(last.isNull()) << log.toStdString();
+    ASSERT_FALSE(last.isNull()) << log;
     for (int key = 1; key <= 12; ++key) {
         EXPECT_EQ(keyColor(last, key), QColor(Qt::black)) << "key " << key;
     }
     EXPECT_EQ(QImage(path("final/msd-two.png")).size(), QSize(320, 240));
-    // Settings went to the data home given, for both pads.
     for (const QString& id : {displayPadID, msdTwoID}) {
-        EXPECT_TRUE(QFile::exists(settings(id, "bindings.json"))) << id.toStdString();
-        EXPECT_TRUE(QFile::exists(settings(id, "appearance.json"))) << id.toStdString();
+        EXPECT_TRUE(QFile::exists(settings(id, "bindings.json")) &&
+                    QFile::exists(settings(id, "appearance.json")))
+            << id;
     }
+    importsScripts();
 }
 
 TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
@@ -225,15 +295,11 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
     // Without a bus there is only the log to watch: the pads come up and get their settings.
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(settings(msdTwoID, "bindings.json")); },
                           std::chrono::seconds(30)))
-        << output(program).toStdString();
+        << output(program);
     secondCopyLeaves(noBus);  // the lock file keeps it out all the same
-    ::kill(static_cast<pid_t>(program.processId()), SIGINT);
-    ASSERT_TRUE(finished(program));
-    const QString log = output(program);
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log.toStdString();
-    EXPECT_EQ(program.exitCode(), 0) << log.toStdString();
-    EXPECT_TRUE(log.contains("No D-Bus session bus")) << log.toStdString();
-    EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit:")) << log.toStdString();
+    const QString log = quitWith(SIGINT);
+    EXPECT_TRUE(log.contains("No D-Bus session bus") && log.contains("Quorvel Zodovuvur quit:"))
+        << log;
 }
 
 // A quit leaves nothing a key started behind: the running script is ended with its process
@@ -244,7 +310,7 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
 TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
     QProcess xvfb;
     xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
-    ASSERT_TRUE(waitUntil([&] { return xvfb.canReadLine(); })) << xvfb.errorString().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return xvfb.canReadLine(); })) << xvfb.errorString();
     const QString liveDisplay = ":" + QString::fromLatin1(xvfb.readLine()).trimmed();
     const QString pidFile = path("script.pid"), marker = path("queued-action-ran");
     writeDisplayPadScene([&](QuorvelScene& scene) {
@@ -272,7 +338,7 @@ TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
             }
         });
         ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
-            << output(program).toStdString();
+            << output(program);
         for (int key : {1, 2}) {
             call("PressKey", {"displaypad", key});
             call("ReleaseKey", {"displaypad", key});
@@ -281,22 +347,14 @@ TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
         const qint64 script = readFile(pidFile).trimmed().toLongLong();
         // Signals sent together may arrive in either order: the second waits for the first quit.
         QString log;
-        for (int signal : row.signals) {
-            ASSERT_TRUE(signal == row.signals.front() || waitUntil([&] {
-                            log += output(program);
-                            return log.contains("quitting");
-                        }))
-                << log.toStdString();
-            ::kill(static_cast<pid_t>(program.processId()), signal);
+        if (row.signals.size() > 1) {
+            ::kill(static_cast<pid_t>(program.processId()), row.signals.front());
+            ASSERT_TRUE(waitUntil([&] { return (log += output(program)).contains("quitting"); }))
+                << log;
         }
-        ASSERT_TRUE(finished(program)) << "the quit waited for the script";
-        log += output(program);
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log.toStdString();
-        EXPECT_EQ(program.exitCode(), row.exitCode) << log.toStdString();
-        EXPECT_EQ(log.contains("quit frame shown on 2 pads"), row.exitCode == 0)
-            << log.toStdString();
-        EXPECT_EQ(log.count("No display could be reached"), row.fallsBack ? 1 : 0)
-            << log.toStdString();
+        log += quitWith(row.signals.back(), row.exitCode);
+        EXPECT_EQ(log.contains("quit frame shown on 2 pads"), row.exitCode == 0) << log;
+        EXPECT_EQ(log.count("No display could be reached"), row.fallsBack ? 1 : 0) << log;
         EXPECT_TRUE(waitUntil([&] { return processGone(script); })) << "script left running";
         EXPECT_FALSE(QFile::exists(marker));
     }
@@ -306,20 +364,16 @@ TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
 
 // On this machine's real HID stack (no pads attached in test environments).
 TEST_F(QuorvelProgram, AnswersListingAndBadOptionsAndExits) {
-    const struct {
-        QString option;
-        int exitCode;
-        QString output;
-    } rows[] = {{"--list-devices", 0, "is attached"},
-                {"--list-device", 2, "Unknown option 'list-device'"},
-                {"--virtual-only", 2, "--virtual-only needs --simulate"}};
-    for (const auto& row : rows) {
+    const std::tuple<QString, int, QString> rows[] = {
+        {"--list-devices", 0, "is attached"},
+        {"--list-device", 2, "Unknown option 'list-device'"},
+        {"--virtual-only", 2, "--virtual-only needs --simulate"}};
+    for (const auto& [option, exitCode, expected] : rows) {
         QProcess process;
-        process.start(QUORVEL_EXECUTABLE, {row.option});
+        process.start(QUORVEL_EXECUTABLE, {option});
         ASSERT_TRUE(process.waitForFinished(30000));
         const QString out = output(process);
-        EXPECT_EQ(process.exitCode(), row.exitCode) << out.toStdString();
-        EXPECT_TRUE(out.contains(row.output) || (row.exitCode == 0 && out.contains(", id ")))
-            << out.toStdString();
+        EXPECT_EQ(process.exitCode(), exitCode) << out;
+        EXPECT_TRUE(out.contains(expected) || (exitCode == 0 && out.contains(", id "))) << out;
     }
 }

@@ -4,6 +4,7 @@
 
 #include "ImageSamples.h"
 #include "support/ModelHarness.h"
+#include "support/SettingsFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,31 +55,27 @@ private:
 };
 
 struct Editing {
-    QTemporaryDir root;
-    Model model;
-    std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
     explicit Editing(DeviceKind kind)
         : model(kind == DeviceKind::mountain ? "mountain-01" : "msdTwo-01", kind, "Pad",
                 root.path()) {
         model.setDialogs(dialogs);
     }
     const Binding& binding(int64_t id) const {
-        for (const Binding& binding : model.activeScene().keys) {
-            if (binding.id == id) {
-                return binding;
-            }
-        }
-        throw std::out_of_range("no such control");
+        const QList<Binding>& keys = model.activeScene().keys;
+        return *std::find_if(keys.begin(), keys.end(),
+                             [&](const Binding& b) { return b.id == id; });
     }
     QString file(const QString& name, const QByteArray& bytes) {
-        QFile out(root.filePath(name));
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        return out.fileName();
+        writeBytes(root.filePath(name), bytes);
+        return root.filePath(name);
     }
     bool drop(const QString& path, std::optional<int64_t> control) {
         return model.acceptDrop({std::make_shared<DroppedPath>(path)}, control);
     }
+
+    QTemporaryDir root;
+    Model model;
+    std::shared_ptr<RecordingDialogs> dialogs = std::make_shared<RecordingDialogs>();
 };
 
 }  // namespace
@@ -87,13 +84,14 @@ TEST(ModelEditing, DialPresetsRewriteTheWholeDialOnly) {
     Editing pad(DeviceKind::msdTwo);
     pad.model.applyDialPreset(DialPreset::media, 0x90);
     pad.model.applyDialPreset(DialPreset::volume, 0x35);
-    EXPECT_EQ(pad.binding(0x50).action, "Volume down");
-    EXPECT_EQ(pad.binding(0x35).action, "Mute");
-    EXPECT_EQ(pad.binding(0x51).action, "Volume up");
-    EXPECT_EQ(pad.binding(0x33).action, "Play/pause");
     const QList<QuorvelScene> before = pad.model.scenes();
     pad.model.applyDialPreset(DialPreset::scenes, 5);
     EXPECT_EQ(pad.model.scenes(), before);
+    QStringList actions;
+    for (int64_t id : {0x50, 0x35, 0x51, 0x33}) {
+        actions << pad.binding(id).action;
+    }
+    EXPECT_EQ(actions.join(", "), "Volume down, Mute, Volume up, Play/pause");
 }
 
 TEST(ModelEditing, SwapKeepsNamesAndClearKeepsScriptName) {
@@ -108,11 +106,9 @@ TEST(ModelEditing, SwapKeepsNamesAndClearKeepsScriptName) {
     EXPECT_FALSE(pad.model.canSwapScreenButtons(*drag, 2));
     ASSERT_TRUE(pad.model.swapScreenButtons(*drag, 7));
     EXPECT_EQ(pad.model.message(), "Screen buttons swapped");
-    EXPECT_EQ(pad.binding(2).name, two.name);
-    EXPECT_EQ(pad.binding(7).name, seven.name);
-    EXPECT_EQ(pad.binding(7).imagePath, two.imagePath);
-    EXPECT_EQ(pad.binding(7).scriptID, two.scriptID);
-    EXPECT_FALSE(pad.binding(2).imagePath);
+    EXPECT_EQ(QList({pad.binding(2).name, pad.binding(7).name}), QList({two.name, seven.name}));
+    EXPECT_EQ(QList({pad.binding(7).imagePath, pad.binding(7).scriptID, pad.binding(2).imagePath}),
+              QList({two.imagePath, two.scriptID, std::optional<QString>()}));
     // The dragged button changed since: a second drop of the same drag is refused.
     EXPECT_FALSE(pad.model.swapScreenButtons(*drag, 7));
 
@@ -158,8 +154,8 @@ TEST(ModelEditing, DropsReportInTheStatusLine) {
 
     ASSERT_TRUE(pad.drop(app, 2));
     ASSERT_TRUE(waitUntil([&] { return pad.binding(2).action == "Open application"; }));
-    EXPECT_EQ(pad.binding(2).argument, app);
-    EXPECT_EQ(pad.binding(2).scriptName, "Editor");
+    EXPECT_EQ(QList({pad.binding(2).argument, pad.binding(2).scriptName.value_or("")}),
+              QList({app, QString("Editor")}));
 
     ASSERT_TRUE(pad.drop(square, 3));
     ASSERT_TRUE(waitUntil([&] { return pad.binding(3).imagePath.has_value(); }));

@@ -1,9 +1,11 @@
+#include "core/MainThread.h"
 #include "core/SerialQueue.h"
 
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <atomic>
@@ -13,50 +15,46 @@
 
 using namespace std::chrono_literals;
 
-TEST(SerialQueue, RunsTasksOneAtATimeInOrderOnItsThreadAndSyncFromItInline) {
+// One at a time, in order, on the queue's thread; a delayed task waits its turn and lets others
+// pass; sync from the queue itself runs inline.
+TEST(SerialQueue, RunsTasksInOrderOnItsThreadDelayedOnesWhenDue) {
     SerialQueue queue("test.order");
-    std::vector<int> order;
-    std::atomic<int> running{0};
-    std::atomic<bool> overlapped{false};
-    for (int i = 0; i < 200; ++i) {
-        queue.async([&, i] {
-            overlapped = running.fetch_add(1) != 0 || overlapped;
-            order.push_back(i);
-            running.fetch_sub(1);
-        });
-    }
-    bool onQueue = false;
-    queue.sync([&] { queue.sync([&] { onQueue = queue.isCurrent(); }); });
-    EXPECT_TRUE(onQueue);
-    EXPECT_FALSE(queue.isCurrent());
-    ASSERT_EQ(order.size(), 200u);
-    for (int i = 0; i < 200; ++i) {
-        EXPECT_EQ(order[i], i);
-    }
-    EXPECT_FALSE(overlapped);
-}
-
-TEST(SerialQueue, DelayedTaskWaitsItsTurnAndLetsOthersPass) {
-    SerialQueue queue("test.delay");
     std::mutex mutex;
     QStringList order;
-    QElapsedTimer clock;
-    clock.start();
-    std::atomic<qint64> delayedAt{-1};
-    const auto record = [&](const char* name) {
+    const auto record = [&](const QString& name) {
         std::lock_guard lock(mutex);
         order << name;
     };
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<qint64> delayedAt{-1};
     queue.asyncAfter(150ms, [&] {
         delayedAt = clock.elapsed();
         record("delayed");
     });
     queue.asyncAfter(50ms, [&] { record("sooner"); });
-    queue.async([&] { record("now"); });
+    std::atomic<int> running{0};
+    std::atomic<bool> overlapped{false};
+    for (int i = 0; i < 200; ++i) {
+        queue.async([&, i] {
+            overlapped = running.fetch_add(1) != 0 || overlapped;
+            record(QString::number(i));
+            running.fetch_sub(1);
+        });
+    }
+    bool onQueue = false, queueIsMain = true;
+    queue.sync(
+        [&] { queue.sync([&] { onQueue = queue.isCurrent(), queueIsMain = isMainThread(); }); });
+    EXPECT_TRUE(onQueue && !queueIsMain && !queue.isCurrent());
     ASSERT_TRUE(waitUntil([&] { return delayedAt >= 0; }));
     EXPECT_GE(delayedAt.load(), 150);
+    EXPECT_FALSE(overlapped);
     std::lock_guard lock(mutex);
-    EXPECT_EQ(order, (QStringList{"now", "sooner", "delayed"}));
+    QStringList expected;
+    for (int i = 0; i < 200; ++i) {
+        expected << QString::number(i);
+    }
+    EXPECT_EQ(order, expected + QStringList({"sooner", "delayed"}));
 }
 
 TEST(SerialQueue, RepeatingTimerRunsUntilCancelledOrItsHandleIsDropped) {
@@ -115,13 +113,20 @@ TEST(SerialQueue, ShutdownRunsQueuedTasksDropsDelayedOnesAndRefusesMore) {
     EXPECT_FALSE(delayedRan);
 }
 
-TEST(SerialQueue, CanBeDestroyedFromItsOwnTask) {
-    auto owner = std::make_shared<std::unique_ptr<SerialQueue>>(
-        std::make_unique<SerialQueue>("test.selfdestroy"));
+// A task that throws is logged and the queue goes on; a task may destroy its own queue.
+TEST(SerialQueue, SurvivesThrowingTasksAndDestructionFromItsOwnTask) {
+    LogCapture log;
+    auto owner =
+        std::make_shared<std::unique_ptr<SerialQueue>>(std::make_unique<SerialQueue>("test.throw"));
+    SerialQueue& queue = **owner;
+    queue.async([] { throw std::runtime_error("boom"); });
+    bool after = false;
+    queue.sync([&] { after = true; });
+    EXPECT_TRUE(after);
+    EXPECT_TRUE(log.contains("test.throw: task failed: boom"));
     std::promise<void> queued;
     std::shared_future<void> allQueued = queued.get_future().share();
     std::atomic<bool> destroyed{false}, laterRan{false};
-    SerialQueue& queue = **owner;
     queue.async([owner, allQueued, &destroyed] {
         allQueued.wait();  // the main thread is done with the queue
         owner->reset();
@@ -132,12 +137,22 @@ TEST(SerialQueue, CanBeDestroyedFromItsOwnTask) {
     ASSERT_TRUE(waitUntil([&] { return destroyed && laterRan; }));
 }
 
-TEST(SerialQueue, TaskThatThrowsIsLoggedAndTheQueueGoesOn) {
-    LogCapture log;
-    SerialQueue queue("test.throw");
-    queue.async([] { throw std::runtime_error("boom"); });
-    bool after = false;
-    queue.sync([&] { after = true; });
-    EXPECT_TRUE(after);
-    EXPECT_TRUE(log.contains("test.throw: task failed: boom"));
+// Work from a queue arrives on the main thread unless its context is gone.
+TEST(MainThread, RunOnMainFromAQueueArrivesOnTheMainThreadUnlessItsContextIsGone) {
+    SerialQueue queue("test.hop");
+    std::atomic<int> arrived{0};
+    queue.async([&] { runOnMain([&] { arrived = isMainThread() ? 1 : -1; }); });
+    ASSERT_TRUE(waitUntil([&] { return arrived != 0; }));
+    EXPECT_EQ(arrived, 1);
+    QObject keeper;
+    auto doomed = std::make_unique<QObject>(), gone = std::make_unique<QObject>();
+    bool ran = false, kept = false, dropped = false;
+    runOnMain(gone.get(), [&] { ran = true; });
+    runOnMainAfter(20ms, &keeper, [&] { kept = true; });
+    runOnMainAfter(20ms, doomed.get(), [&] { dropped = true; });
+    gone.reset();
+    QCoreApplication::processEvents();
+    doomed.reset();
+    ASSERT_TRUE(waitUntil([&] { return kept; }));
+    EXPECT_FALSE(ran || dropped);
 }

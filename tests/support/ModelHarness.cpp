@@ -52,15 +52,6 @@ ModelEnvironment ModelHarness::environment() const {
     return environment;
 }
 
-std::shared_ptr<VirtualDisplayPad> ModelHarness::displayPad(uint32_t location,
-                                                            const QString& serial) {
-    return VirtualDisplayPad::create(location, serial);
-}
-
-std::shared_ptr<VirtualMsdTwo> ModelHarness::msdTwo(uint32_t location, const QString& serial) {
-    return VirtualMsdTwo::create(location, serial);
-}
-
 QString ModelHarness::idOf(const VirtualPad& pad) {
     return pad.kind().identity(pad.info().serialNumber, pad.info().locationID.value_or(0));
 }
@@ -115,14 +106,16 @@ QString ModelHarness::solidImage(const QString& name, const QColor& color) const
     return path;
 }
 
-QColor keyColor(const VirtualDisplayPad& pad, int key) {
-    const QImage image = pad.keyImage(key);
+static QColor centre(const QImage& image) {
     return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
 }
 
+QColor keyColor(const VirtualDisplayPad& pad, int key) {
+    return centre(pad.keyImage(key));
+}
+
 QColor buttonColor(const VirtualMsdTwo& pad, int key) {
-    const QImage image = pad.buttonImage(key);
-    return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+    return centre(pad.buttonImage(key));
 }
 
 SavedConfiguration coloredScenes(const ModelHarness& harness, DeviceKind kind,

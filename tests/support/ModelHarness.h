@@ -67,9 +67,13 @@ public:
     ModelEnvironment environment() const;
 
     static std::shared_ptr<VirtualDisplayPad> displayPad(uint32_t location = 0x01230000,
-                                                         const QString& serial = "VDP-1");
+                                                         const QString& serial = "VDP-1") {
+        return VirtualDisplayPad::create(location, serial);
+    }
     static std::shared_ptr<VirtualMsdTwo> msdTwo(uint32_t location = 0x01240000,
-                                                 const QString& serial = "MSD-1");
+                                                 const QString& serial = "MSD-1") {
+        return VirtualMsdTwo::create(location, serial);
+    }
     static QString idOf(const VirtualPad& pad);
 
     // Starts the store on first use, plugs the pad in and waits until its model is ready.

@@ -2,25 +2,17 @@
 
 #include "FakeDbusServices.h"
 #include "support/LocalServers.h"
+#include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QProcess>
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << path;
-}
-
-}  // namespace
-
 class BacklightBrightnessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(bus.address().isEmpty()) << bus.log().toStdString();
+        ASSERT_FALSE(bus.address().isEmpty()) << bus.log();
         qputenv("GSETTINGS_BACKEND", "memory");  // never the user's settings
         options.sysfsRoot = folder.filePath("backlight");
         options.systemBusAddress = bus.address();
@@ -29,21 +21,13 @@ protected:
     void addPanel(const QString& name, const QByteArray& type, const QByteArray& brightness,
                   const QByteArray& maximum) {
         const QString dir = options.sysfsRoot + "/" + name + "/";
-        ASSERT_TRUE(QDir().mkpath(dir));
-        writeFile(dir + "type", type + "\n");
-        writeFile(dir + "brightness", brightness + "\n");
-        writeFile(dir + "max_brightness", maximum + "\n");
+        writeBytes(dir + "type", type + "\n");
+        writeBytes(dir + "brightness", brightness + "\n");
+        writeBytes(dir + "max_brightness", maximum + "\n");
     }
-    // A compiled schema with the desktop's ambient-brightness key, in the test folder.
-    QString compileSchema() {
-        const QString dir = folder.filePath("schemas");
-        QDir().mkpath(dir);
-        writeFile(
-            dir + "/org.quorvel.test.power.gschema.xml",
-            R"(<schemalist><schema id="org.quorvel.test.power" path="/org/quorvel/test/power/">
-<key name="ambient-enabled" type="b"><default>false</default></key></schema></schemalist>)");
-        EXPECT_EQ(QProcess::execute("glib-compile-schemas", {dir}), 0);
-        return dir;
+    QString error(const std::function<void(BacklightBrightness&)>& call) {
+        BacklightBrightness display(options);
+        return actionErrorOf([&] { call(display); });
     }
 
     QTemporaryDir folder;
@@ -51,80 +35,71 @@ protected:
     BacklightBrightness::Options options;
 };
 
-TEST_F(BacklightBrightnessTest, ReadsTheFirmwarePanelBeforeOthersAndWritesThroughLogind) {
+// The firmware panel comes before others; changes clamp at the ends, always move the panel and
+// are written through logind, or into the backlight file directly without it.
+TEST_F(BacklightBrightnessTest, ReadsTheFirmwarePanelFirstAndChangesItThroughLogind) {
     addPanel("intel_backlight", "raw", "30", "120");
     addPanel("panel", "firmware", "500", "1000");
     BacklightBrightness display(options);
     EXPECT_DOUBLE_EQ(display.level(), 0.5);
-    FakeSystemServices services(bus.address(), options.sysfsRoot, true, false);
-    ASSERT_TRUE(services.registered);
-    EXPECT_DOUBLE_EQ(display.change(0.05), 0.55);
-    EXPECT_EQ(services.session.calls(), QStringList{"backlight panel 550"});
-    EXPECT_DOUBLE_EQ(display.level(), 0.55);
-}
-
-TEST_F(BacklightBrightnessTest, ChangesClampAtTheEndsAndAlwaysMoveThePanel) {
-    const struct {
-        QByteArray type, brightness, maximum;
-        double change;
-        bool logind;
-        QByteArray expected;
-    } cases[] = {
-        {"raw", "990", "1000", 0.05, true, "1000"},
-        {"raw", "20", "1000", -0.05, true, "0"},
-        // A step smaller than the panel's own step still moves it.
-        {"platform", "3", "7", 0.05, true, "4"},
-        {"platform", "4", "7", -0.05, true, "3"},
-        // Without logind the backlight file is written directly.
-        {"raw", "40", "100", 0.1, false, "50"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.brightness.toStdString() + "/" + c.maximum.toStdString());
-        addPanel("panel", c.type, c.brightness, c.maximum);
-        FakeSystemServices services(bus.address(), options.sysfsRoot, c.logind, false);
-        BacklightBrightness(options).change(c.change);
-        EXPECT_EQ(readFile(options.sysfsRoot + "/panel/brightness").trimmed(), c.expected);
+    {
+        FakeSystemServices services(bus.address(), options.sysfsRoot, true, false);
+        ASSERT_TRUE(services.registered);
+        EXPECT_DOUBLE_EQ(display.change(0.05), 0.55);
+        EXPECT_EQ(services.session.calls(), QStringList{"backlight panel 550"});
+        EXPECT_DOUBLE_EQ(display.level(), 0.55);
+    }
+    QDir(options.sysfsRoot + "/intel_backlight").removeRecursively();
+    const std::tuple<QByteArray, QByteArray, double, bool, QByteArray> cases[] = {
+        {"990", "1000", 0.05, true, "1000"},
+        {"20", "1000", -0.05, true, "0"},
+        {"3", "7", 0.05, true, "4"},
+        {"4", "7", -0.05, true, "3"},
+        {"40", "100", 0.1, false, "50"}};
+    for (const auto& [brightness, maximum, change, logind, expected] : cases) {
+        SCOPED_TRACE(brightness.toStdString() + "/" + maximum.toStdString());
+        addPanel("panel", "platform", brightness, maximum);
+        FakeSystemServices services(bus.address(), options.sysfsRoot, logind, false);
+        BacklightBrightness(options).change(change);
+        EXPECT_EQ(readFile(options.sysfsRoot + "/panel/brightness").trimmed(), expected);
     }
 }
 
 TEST_F(BacklightBrightnessTest, MissingUnreadableOrRefusingPanelsAreReported) {
-    BacklightBrightness display(options);
-    EXPECT_EQ(actionErrorOf([&] { display.level(); }),
-              "Mac display brightness control is unavailable");
-    EXPECT_EQ(actionErrorOf([&] { display.change(0.05); }),
+    EXPECT_EQ(error([](auto& d) { d.change(0.05); }),
               "Mac display brightness control is unavailable");
     addPanel("panel", "raw", "garbage", "100");
     addPanel("other", "raw", "10", "0");
     const QString unreadable = "This Mac display does not expose native brightness control";
-    EXPECT_EQ(actionErrorOf([&] { BacklightBrightness(options).level(); }), unreadable);
+    EXPECT_EQ(error([](auto& d) { d.level(); }), unreadable);
     QDir(options.sysfsRoot + "/other").removeRecursively();
-    EXPECT_EQ(actionErrorOf([&] { BacklightBrightness(options).change(0.05); }), unreadable);
-
+    EXPECT_EQ(error([](auto& d) { d.change(0.05); }), unreadable);
     // A readable number that even root cannot write.
     QFile::remove(options.sysfsRoot + "/panel/brightness");
     ASSERT_TRUE(
         QFile::link("/proc/sys/kernel/ngroups_max", options.sysfsRoot + "/panel/brightness"));
     const qint64 groups = readFile("/proc/sys/kernel/ngroups_max").trimmed().toLongLong();
-    writeFile(options.sysfsRoot + "/panel/max_brightness", QByteArray::number(groups * 2));
-    BacklightBrightness refusing(options);
-    EXPECT_DOUBLE_EQ(refusing.level(), 0.5);
-    EXPECT_EQ(actionErrorOf([&] { refusing.change(0.1); }),
-              "Could not change Mac display brightness");
+    writeBytes(options.sysfsRoot + "/panel/max_brightness", QByteArray::number(groups * 2));
+    EXPECT_DOUBLE_EQ(BacklightBrightness(options).level(), 0.5);
+    EXPECT_EQ(error([](auto& d) { d.change(0.1); }), "Could not change Mac display brightness");
 }
 
+// The desktop's switch, given a light sensor and the schema that holds the switch.
 TEST_F(BacklightBrightnessTest, AutomaticBrightnessTogglesTheDesktopSwitchGivenALightSensor) {
     const QString unsupported = "This Mac display does not support automatic brightness";
     {
         FakeSystemServices services(bus.address(), options.sysfsRoot, false, true);
-        BacklightBrightness::Options absent = options;
-        absent.settingsSchema = "org.quorvel.absent.power";
-        EXPECT_EQ(actionErrorOf([&] { BacklightBrightness(absent).toggleAutomatic(); }),
-                  unsupported);
+        EXPECT_EQ(error([](auto& d) { d.toggleAutomatic(); }), unsupported);  // no schema
     }
-    options.schemaDirectory = compileSchema();
+    const QString schemas = folder.filePath("schemas");
+    writeBytes(schemas + "/org.quorvel.test.power.gschema.xml",
+               R"(<schemalist><schema id="org.quorvel.test.power" path="/org/quorvel/test/power/">
+<key name="ambient-enabled" type="b"><default>false</default></key></schema></schemalist>)");
+    ASSERT_EQ(QProcess::execute("glib-compile-schemas", {schemas}), 0);
+    options.schemaDirectory = schemas;
     {
         FakeSystemServices services(bus.address(), options.sysfsRoot, false, true, false);
-        EXPECT_EQ(actionErrorOf([&] { BacklightBrightness(options).automatic(); }), unsupported);
+        EXPECT_EQ(error([](auto& d) { d.automatic(); }), unsupported);  // no light sensor
     }
     FakeSystemServices services(bus.address(), options.sysfsRoot, false, true);
     ASSERT_TRUE(services.registered);

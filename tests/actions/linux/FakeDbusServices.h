@@ -10,9 +10,8 @@
 
 #include <mutex>
 
-// A media player on a test bus: owns org.mpris.MediaPlayer2.<name> on its own connection,
-// answers PlaybackStatus and counts the commands it receives. With `refuse` set it answers every
-// command with an error, as a player that cannot be controlled does.
+// A media player owning org.mpris.MediaPlayer2.<name> on its own connection. With `refuse` it
+// answers every command with an error, as a player that cannot be controlled does.
 class FakeMprisPlayer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
@@ -46,8 +45,8 @@ private:
     QString connection_;
 };
 
-// logind's session object as far as brightness goes: SetBrightness records the call and, as the
-// real service does, writes the value into the (fake) sysfs folder.
+// logind's session: SetBrightness records the call and, as the real one does, writes the value
+// into the (fake) sysfs folder.
 class FakeLogindSession : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Session")
@@ -85,8 +84,8 @@ public:
     bool hasLight = true;
 };
 
-// logind and the sensor proxy on a test bus, each when asked for, answering from their own
-// thread: the code under test calls them with blocking calls from the main thread.
+// logind and the sensor proxy, each when asked for, answering from their own thread: the code
+// under test calls them with blocking calls from the main thread.
 class FakeSystemServices {
 public:
     FakeSystemServices(const QString& bus, const QString& sysfsRoot, bool logind, bool sensor,
