@@ -1,25 +1,25 @@
 #include "ImageSamples.h"
 #include "artwork/Artwork.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 namespace {
 // The bounding box (y down) of the pixels near `color`, and how many there are in `area`.
 QRect boundsOf(const QImage& image, const QColor& color) {
     QRect box;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            box |= near(image.pixel(x, y), color, 24) ? QRect(x, y, 1, 1) : QRect();
-        }
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+        const int x = i % image.width(), y = i / image.width();
+        box |= near(image.pixel(x, y), color, 24) ? QRect(x, y, 1, 1) : QRect();
     }
     return box;
 }
 int countNear(const QImage& image, const QRect& area, const QColor& color) {
     int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            count += near(image.pixel(x, y), color, 40) ? 1 : 0;
-        }
+    for (int i = 0; i < area.width() * area.height(); ++i) {
+        count += near(image.pixel(area.left() + i % area.width(), area.top() + i / area.width()),
+                      color, 40);
     }
     return count;
 }
@@ -45,13 +45,9 @@ QColor keyColor(int key) {
 }
 QImage keyedWallpaper(int keySide) {
     QImage wallpaper(6 * keySide, 2 * keySide, QImage::Format_RGB32);
+    QPainter painter(&wallpaper);
     for (int key = 0; key < 12; ++key) {
-        for (int y = 0; y < keySide; ++y) {
-            for (int x = 0; x < keySide; ++x) {
-                wallpaper.setPixel((key % 6) * keySide + x, (key / 6) * keySide + y,
-                                   keyColor(key).rgb());
-            }
-        }
+        painter.fillRect((key % 6) * keySide, (key / 6) * keySide, keySide, keySide, keyColor(key));
     }
     return wallpaper;
 }
@@ -77,9 +73,7 @@ TEST(Artwork, KeyIsItsWallpaperSliceUnderItsImageUnderItsLabel) {
               QByteArray(31212, '\0'));
 
     QImage image = filled(102, 102, Qt::transparent);
-    for (int x = 0; x < 102; ++x) {
-        image.setPixel(x, 10, qRgb(255, 255, 255));  // one opaque white row
-    }
+    QPainter(&image).fillRect(0, 10, 102, 1, Qt::white);  // one opaque white row
     const QImage key = keyImage(Artwork::bgr(image, 102, 102, {}, keyedWallpaper(102), 7));
     EXPECT_EQ(QColor(key.pixel(50, 10)), QColor(Qt::white));
     EXPECT_TRUE(near(key.pixel(50, 90), keyColor(7), 2));
@@ -90,45 +84,30 @@ TEST(Artwork, KeyIsItsWallpaperSliceUnderItsImageUnderItsLabel) {
     EXPECT_EQ(boundsOf(labelled, Qt::white) | textBox, textBox);
 }
 
-TEST(Artwork, BadgeIsAPillSizedByItsText) {
+// A pill sized by its text at its position, its text black or white by the fill's luminance.
+TEST(Artwork, BadgeIsAPillSizedByItsTextAtItsPosition) {
     const QImage image = badge(7, "#FF0000", "top left");
     EXPECT_EQ(image.size(), QSize(100, 100));
     // (2, 66, 32, 32) with y up is rows 2 to 33 with y down: a circle for one digit.
     const QRect pill = boundsOf(image, Qt::red);
-    EXPECT_NEAR(pill.left(), 2, 1);
-    EXPECT_NEAR(pill.right(), 33, 1);
-    EXPECT_NEAR(pill.top(), 2, 1);
-    EXPECT_NEAR(pill.bottom(), 33, 1);
+    for (const auto& [edge, expected] : {std::pair{pill.left(), 2}, std::pair{pill.right(), 33},
+                                         std::pair{pill.top(), 2}, std::pair{pill.bottom(), 33}}) {
+        EXPECT_NEAR(edge, expected, 1);
+    }
     EXPECT_EQ(qAlpha(image.pixel(3, 3)), 0);  // rounded corners stay clear
     EXPECT_GT(countNear(image, pill, Qt::white), 10);
 
     const QColor red(0xFF3B30);
     EXPECT_NEAR(boundsOf(badge(-4, "red", "top left"), red).width(), 32, 1);
     const int two = boundsOf(badge(12, "red", "top left"), red).width();
-    EXPECT_GE(two, 38);
-    EXPECT_LT(two, 50);
+    EXPECT_TRUE(two >= 38 && two < 50) << two;
     // Long text shrinks to 84 points, so the pill never leaves the image.
     EXPECT_NEAR(boundsOf(badge(12345678901234, "red", "top left", false), red).width(), 96, 2);
     // Truncation turns everything above 99 into "99+".
     EXPECT_EQ(badge(150, "blue", ""), badge(100000, "blue", ""));
     EXPECT_EQ(badge(99, "blue", "", true), badge(99, "blue", "", false));
     EXPECT_NE(badge(150, "blue", "", true), badge(150, "blue", "", false));
-}
 
-TEST(Artwork, BadgeColoursFollowTheFillLuminance) {
-    const QRect inside(10, 10, 16, 16);  // within the circle at (2, 2, 32, 32), y down
-    EXPECT_GT(countNear(badge(5, "white", "top left"), inside, Qt::black), 10);
-    EXPECT_GT(countNear(badge(5, "black", "top left"), inside, Qt::white), 10);
-    EXPECT_GT(countNear(badge(5, "#FFFF00", "top left"), inside, Qt::black), 10);  // L > 0.6
-    // A colour that does not resolve, and no colour at all, give the accent colour.
-    EXPECT_TRUE(
-        near(badge(3, "chartreuse", "top left").pixel(6, 18), BadgeStyle::accentColor(), 2));
-    const QImage absent = Artwork::badged(filled(10, 10, Qt::blue), 3, BadgeStyle());
-    EXPECT_TRUE(near(absent.pixel(93, 18), BadgeStyle::accentColor(), 2));
-    EXPECT_EQ(QColor(absent.pixel(5, 95)), QColor(Qt::blue));  // the base image shows
-}
-
-TEST(Artwork, BadgePositions) {
     const auto pillOf = [](const QString& position) {
         return boundsOf(badge(4, "#00FF00", position), Qt::green);
     };
@@ -142,6 +121,17 @@ TEST(Artwork, BadgePositions) {
     EXPECT_EQ(pillOf("TOP LEFT"), centre);  // matching is exact
     EXPECT_EQ(pillOf("  top   left "), pillOf("top left"));
     EXPECT_EQ(pillOf("top").topLeft(), QPoint(34, 2));  // one piece serves both directions
+
+    const QRect inside(10, 10, 16, 16);  // within the circle at (2, 2, 32, 32), y down
+    EXPECT_GT(countNear(badge(5, "white", "top left"), inside, Qt::black), 10);
+    EXPECT_GT(countNear(badge(5, "black", "top left"), inside, Qt::white), 10);
+    EXPECT_GT(countNear(badge(5, "#FFFF00", "top left"), inside, Qt::black), 10);  // L > 0.6
+    // A colour that does not resolve, and no colour at all, give the accent colour.
+    EXPECT_TRUE(
+        near(badge(3, "chartreuse", "top left").pixel(6, 18), BadgeStyle::accentColor(), 2));
+    const QImage absent = Artwork::badged(filled(10, 10, Qt::blue), 3, BadgeStyle());
+    EXPECT_TRUE(near(absent.pixel(93, 18), BadgeStyle::accentColor(), 2));
+    EXPECT_EQ(QColor(absent.pixel(5, 95)), QColor(Qt::blue));  // the base image shows
 }
 
 TEST(Artwork, PngKeepsThePixelsAtTheAskedSizeWithoutTexts) {

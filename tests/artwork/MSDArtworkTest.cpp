@@ -1,6 +1,8 @@
 #include "ImageSamples.h"
 #include "artwork/MSDArtwork.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -20,10 +22,10 @@ QColor cellColor(int cell) {
 }
 QImage cellWallpaper() {
     QImage image(320, 240, QImage::Format_RGB32);
-    for (int y = 0; y < 240; ++y) {
-        for (int x = 0; x < 320; ++x) {
-            image.setPixel(x, y, cellColor((y / 120) * 3 + x * 3 / 320).rgb());
-        }
+    QPainter painter(&image);
+    for (int cell = 0; cell < 6; ++cell) {
+        painter.fillRect(QRectF((cell % 3) * 320 / 3.0, (cell / 3) * 120, 320 / 3.0, 120),
+                         cellColor(cell));
     }
     return image;
 }
@@ -48,11 +50,7 @@ TEST(MSDArtwork, ButtonShowsItsImageOverItsWallpaperSlice) {
     EXPECT_TRUE(near(red.pixel(32, 32), Qt::red, 12));
 
     QImage halves = filled(64, 64, Qt::blue);
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 64; ++x) {
-            halves.setPixel(x, y, qRgb(255, 0, 0));  // top half red
-        }
-    }
+    QPainter(&halves).fillRect(0, 0, 64, 32, Qt::red);  // top half red
     EXPECT_TRUE(near(decodedJpeg(MSDArtwork::jpeg(halves, 64, 64)).pixel(32, 8), Qt::red, 16));
     const QImage turned = decodedJpeg(MSDArtwork::jpeg(halves, 64, 64, {}, true));
     EXPECT_TRUE(near(turned.pixel(56, 32), Qt::red, 16));

@@ -1,4 +1,3 @@
-#include "RecordingDevice.h"
 #include "device/HIDConnection.h"
 #include "device/ReportRouting.h"
 #include "support/TestSupport.h"
@@ -7,9 +6,19 @@
 
 #include <stdexcept>
 
+namespace {
+// A device whose object identity is all that matters.
+struct PathDevice : HidDevice {
+    explicit PathDevice(QString path) { info_.path = std::move(path); }
+    const HidDeviceInfo& info() const override { return info_; }
+    uint32_t setOutputReport(const QByteArray&) override { return 0; }
+    HidDeviceInfo info_;
+};
+}  // namespace
+
 TEST(HIDConnection, BelongsOnlyToTheSameDeviceObject) {
-    auto device = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw1"));
-    auto reattached = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw1"));
+    auto device = std::make_shared<PathDevice>(QStringLiteral("/dev/hidraw1"));
+    auto reattached = std::make_shared<PathDevice>(QStringLiteral("/dev/hidraw1"));
     HIDConnection connection(device);
     EXPECT_FALSE(connection.initialized);
     EXPECT_EQ(connection.device(), device);
@@ -20,8 +29,8 @@ TEST(HIDConnection, BelongsOnlyToTheSameDeviceObject) {
 }
 
 TEST(ReportRouting, OnlyReportsOfTheCurrentConnectionAreDelivered) {
-    auto device = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw2"));
-    auto old = std::make_shared<RecordingDevice>(QStringLiteral("/dev/hidraw2"));
+    auto device = std::make_shared<PathDevice>(QStringLiteral("/dev/hidraw2"));
+    auto old = std::make_shared<PathDevice>(QStringLiteral("/dev/hidraw2"));
     HIDConnection connection(device);
     const struct {
         uint32_t result;

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(DeviceStore, FirstAttachCreatesTheDeviceFolderWithBothFiles) {
+TEST(DeviceStore, FirstAttachCreatesTheDeviceFolderWithBothFilesKeptOverAReplug) {
     ModelHarness harness;
     auto pad = ModelHarness::displayPad(0x0000002A, QString());
     Model* model = harness.attach(pad);
@@ -38,6 +38,14 @@ TEST(DeviceStore, FirstAttachCreatesTheDeviceFolderWithBothFiles) {
                 .toLatin1();
     }
     expected += "]}],\"activeSceneID\":\"" + sceneID + "\"}";
+    EXPECT_EQ(harness.readFile(id, "bindings.json"), expected);
+
+    // Unplugged and plugged in again: one model, its files unchanged.
+    harness.hid().unplug(pad);
+    ASSERT_TRUE(waitUntil([&] { return !model->connected(); }));
+    EXPECT_EQ(model->message(), QStringLiteral("Device disconnected"));
+    EXPECT_EQ(harness.attach(pad), model);
+    EXPECT_EQ(harness.store().devices().size(), 1);
     EXPECT_EQ(harness.readFile(id, "bindings.json"), expected);
 }
 
@@ -67,18 +75,38 @@ TEST(DeviceStore, FirstFrameShowsEachKeysArtwork) {
     EXPECT_EQ(displayPad->protocolErrors() + msdTwo->protocolErrors(), 0);
 }
 
-TEST(DeviceStore, UnplugAndPlugAgainKeepsOneModelAndItsFiles) {
+TEST(DeviceStore, QuitPaintsBlankKeysOnEveryPadAndWaitsForAll) {
     ModelHarness harness;
-    auto pad = ModelHarness::displayPad();
-    Model* model = harness.attach(pad);
-    ASSERT_NE(model, nullptr);
-    const QByteArray bindings = harness.readFile(model->id(), "bindings.json");
-    harness.hid().unplug(pad);
-    ASSERT_TRUE(waitUntil([&] { return !model->connected(); }));
-    EXPECT_EQ(model->message(), QStringLiteral("Device disconnected"));
-    EXPECT_EQ(harness.attach(pad), model);
-    EXPECT_EQ(harness.store().devices().size(), 1);
-    EXPECT_EQ(harness.readFile(model->id(), "bindings.json"), bindings);
+    auto displayPad = ModelHarness::displayPad();
+    auto msdTwo = ModelHarness::msdTwo();
+    SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
+    for (Binding& binding : configuration.scenes[0].keys) {
+        binding.imagePath = harness.solidImage("white", Qt::white);
+    }
+    harness.putScenes(ModelHarness::idOf(*displayPad), configuration);
+    Model* padModel = harness.attach(displayPad);
+    harness.attach(msdTwo);
+    ASSERT_TRUE(near(keyColor(*displayPad, 7), Qt::white));
+    // A slow pad: the quit must wait for its answers.
+    displayPad->setReplyDelay(std::chrono::milliseconds(30));
+
+    bool done = false;
+    harness.store().clearDisplaysForQuit([&] { done = true; });
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(padModel->shuttingDown());
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    for (int key = 1; key <= 12; ++key) {
+        EXPECT_TRUE(near(keyColor(*displayPad, key), Qt::black)) << "key " << key;
+        EXPECT_TRUE(key > 6 || near(buttonColor(*msdTwo, key), Qt::black, 12)) << "button " << key;
+    }
+    EXPECT_EQ(displayPad->protocolErrors() + msdTwo->protocolErrors(), 0);
+
+    // No new pad attaches once quitting.
+    auto late = ModelHarness::displayPad(0x01250000, "VDP-2");
+    harness.hid().add(late);
+    ASSERT_TRUE(waitUntil([&] { return late->isPlugged(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(harness.store().devices().size(), 2);
 }
 
 // The first pad to attach is selected; selecting another device ends shortcut recording; each
@@ -158,40 +186,6 @@ TEST(DeviceStore, StuckDisplayPadIsReenumeratedOncePerEpisode) {
     EXPECT_TRUE(harness.store().recovery().expectedDetach.isEmpty());
 }
 
-TEST(DeviceStore, QuitPaintsBlankKeysOnEveryPadAndWaitsForAll) {
-    ModelHarness harness;
-    auto displayPad = ModelHarness::displayPad();
-    auto msdTwo = ModelHarness::msdTwo();
-    SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
-    for (Binding& binding : configuration.scenes[0].keys) {
-        binding.imagePath = harness.solidImage("white", Qt::white);
-    }
-    harness.putScenes(ModelHarness::idOf(*displayPad), configuration);
-    Model* padModel = harness.attach(displayPad);
-    harness.attach(msdTwo);
-    ASSERT_TRUE(near(keyColor(*displayPad, 7), Qt::white));
-    // A slow pad: the quit must wait for its answers.
-    displayPad->setReplyDelay(std::chrono::milliseconds(30));
-
-    bool done = false;
-    harness.store().clearDisplaysForQuit([&] { done = true; });
-    EXPECT_FALSE(done);
-    EXPECT_TRUE(padModel->shuttingDown());
-    ASSERT_TRUE(waitUntil([&] { return done; }));
-    for (int key = 1; key <= 12; ++key) {
-        EXPECT_TRUE(near(keyColor(*displayPad, key), Qt::black)) << "key " << key;
-        EXPECT_TRUE(key > 6 || near(buttonColor(*msdTwo, key), Qt::black, 12)) << "button " << key;
-    }
-    EXPECT_EQ(displayPad->protocolErrors() + msdTwo->protocolErrors(), 0);
-
-    // No new pad attaches once quitting.
-    auto late = ModelHarness::displayPad(0x01250000, "VDP-2");
-    harness.hid().add(late);
-    ASSERT_TRUE(waitUntil([&] { return late->isPlugged(); }));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(harness.store().devices().size(), 2);
-}
-
 TEST(DeviceStore, QuitFrameFailureIsReportedAndTheQuitGoesOn) {
     ModelHarness harness;
     auto pad = ModelHarness::msdTwo();
@@ -209,17 +203,9 @@ TEST(DeviceStore, QuitFrameFailureIsReportedAndTheQuitGoesOn) {
         << model->message().toStdString();
 }
 
-TEST(DeviceStore, QuitWithoutConnectedPadsCompletesOnTheNextTurn) {
-    ModelHarness harness;
-    harness.store().start();
-    bool done = false;
-    harness.store().clearDisplaysForQuit([&] { done = true; });
-    EXPECT_FALSE(done);
-    EXPECT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_TRUE(harness.store().shuttingDown());
-}
-
-TEST(DeviceStore, DiscoveryThatCannotStartReplacesTheConnectHint) {
+// Discovery that cannot start replaces the connect hint; a quit without pads completes on the
+// next turn.
+TEST(DeviceStore, DiscoveryThatCannotStartIsShownAndAQuitWithoutPadsCompletes) {
     ModelHarness harness;
     LogCapture log;
     harness.hid().failStart(UsbStatus::notPermitted);
@@ -228,4 +214,9 @@ TEST(DeviceStore, DiscoveryThatCannotStartReplacesTheConnectHint) {
     EXPECT_EQ(harness.store().message(), "HID access failed: 0xe00002e2");
     EXPECT_TRUE(
         log.contains("HID access failed: 0xe00002e2 (the simulated HID manager was told to fail)"));
+    bool done = false;
+    harness.store().clearDisplaysForQuit([&] { done = true; });
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_TRUE(harness.store().shuttingDown());
 }

@@ -14,12 +14,11 @@
 namespace {
 
 // Counts the frames the model handed to its session.
-struct UpdateCounter {
-    explicit UpdateCounter(Model& model) {
-        QObject::connect(&model, &Model::displayUpdated, [this] { ++count; });
-    }
-    int count = 0;
-};
+std::shared_ptr<int> countUpdates(Model& model) {
+    auto count = std::make_shared<int>(0);
+    QObject::connect(&model, &Model::displayUpdated, [count] { ++*count; });
+    return count;
+}
 
 void overwriteImage(const QString& path, const QColor& color, const QDateTime& modified) {
     QImage image(40, 40, QImage::Format_RGB32);
@@ -32,10 +31,8 @@ void overwriteImage(const QString& path, const QColor& color, const QDateTime& m
 
 int litPixels(const QImage& image) {
     int lit = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            lit += qGray(image.pixel(x, y)) > 128 ? 1 : 0;
-        }
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+        lit += qGray(image.pixel(i % image.width(), i / image.width())) > 128 ? 1 : 0;
     }
     return lit;
 }
@@ -51,20 +48,20 @@ TEST(Model, SceneChangesWithinTheRefreshDelayGiveOneUpdateShowingTheLastState) {
     Model* model = harness.attach(pad);
     ASSERT_NE(model, nullptr);
     ASSERT_TRUE(near(keyColor(*pad, 1), Qt::red));
-    UpdateCounter updates(*model);
+    const auto updates = countUpdates(*model);
 
     model->changeScene(1);
     model->changeScene(1);
     model->changeScene(1);
-    EXPECT_EQ(updates.count, 0);  // nothing is drawn before the delay
+    EXPECT_EQ(*updates, 0);  // nothing is drawn before the delay
     ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::yellow); }));
-    EXPECT_EQ(updates.count, 1);
+    EXPECT_EQ(*updates, 1);
 
     // A later change is a new burst with an update of its own; any stray update of the first
     // burst would have come before it.
     model->changeScene(1);
     ASSERT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::red); }));
-    EXPECT_EQ(updates.count, 2);
+    EXPECT_EQ(*updates, 2);
     // Scenes wrap both ways, and a scene can be chosen by its id.
     model->changeScene(-1);
     EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::yellow); }));
@@ -135,11 +132,11 @@ TEST(Model, WithoutAPadNothingIsDrawnAndBrightnessIsRefused) {
     const ModelEnvironment environment{harness.root(), nullptr, nullptr, quickSessionTiming(),
                                        nullptr};
     Model model(QStringLiteral("mountain-1"), DeviceKind::mountain, "Pad", environment);
-    UpdateCounter updates(model);
+    const auto updates = countUpdates(model);
     model.refreshDisplay();
     EXPECT_FALSE(model.display());
     QCoreApplication::processEvents();
-    EXPECT_EQ(updates.count, 0);
+    EXPECT_EQ(*updates, 0);
     model.changePadBrightness(10);
     EXPECT_EQ(model.message(), "Connect the device to change its display brightness");
     EXPECT_EQ(model.displayBrightness(), 80);
@@ -154,11 +151,38 @@ TEST(Model, WithoutAPadNothingIsDrawnAndBrightnessIsRefused) {
     EXPECT_TRUE(near(QImage::fromData(blank.images[0]).pixelColor(32, 32), Qt::black, 4));
 }
 
-TEST(Model, ManualBrightnessIsClampedEndsFollowingAndIsSaved) {
+// Following tracks the computer's display, on a timer, until that cannot be read; a manual
+// change is clamped, ends following and is saved.
+TEST(Model, BrightnessFollowsTheComputerOrIsSetByHand) {
     ModelHarness harness;
     auto pad = ModelHarness::displayPad();
     Model* model = harness.attach(pad);
     ASSERT_NE(model, nullptr);
+    const auto saved = [&](const char* key, const char* value) {
+        return harness.readFile(model->id(), "appearance.json")
+            .contains(QByteArray("\"") + key + "\":\"" + value + '"');
+    };
+    harness.mac().set(0.555);
+    model->togglePadFollowMac();
+    EXPECT_TRUE(model->padFollowMac());
+    EXPECT_EQ(model->displayBrightness(), 56);
+    EXPECT_TRUE(saved("followMacBrightness", "true"));
+    ASSERT_TRUE(waitUntil([&] { return pad->brightness() == 56; }));
+    harness.mac().set(0.125);
+    EXPECT_TRUE(waitUntil([&] { return pad->brightness() == 13; }));
+
+    harness.mac().set(std::nullopt);
+    model->syncPadBrightness();
+    EXPECT_FALSE(model->padFollowMac());
+    EXPECT_EQ(model->message(),
+              QStringLiteral("Adaptive pad brightness stopped: This Mac display does not expose "
+                             "native brightness control"));
+    EXPECT_TRUE(saved("followMacBrightness", "false"));
+    // Nor does it start again while the display cannot be read.
+    EXPECT_THROW(model->togglePadFollowMac(), ActionError);
+    EXPECT_FALSE(model->padFollowMac());
+
+    harness.mac().set(0.5);
     model->togglePadFollowMac();
     ASSERT_TRUE(model->padFollowMac());
     for (int step : {-100, 95, 10}) {
@@ -166,12 +190,8 @@ TEST(Model, ManualBrightnessIsClampedEndsFollowingAndIsSaved) {
     }
     EXPECT_EQ(model->displayBrightness(), 100);
     EXPECT_FALSE(model->padFollowMac());
-    ASSERT_TRUE(waitUntil([&] {
-        return pad->brightness() == 100 &&
-               harness.readFile(model->id(), "appearance.json").contains("\"brightness\":\"100\"");
-    }));
-    EXPECT_TRUE(harness.readFile(model->id(), "appearance.json")
-                    .contains("\"followMacBrightness\":\"false\""));
+    ASSERT_TRUE(waitUntil([&] { return pad->brightness() == 100 && saved("brightness", "100"); }));
+    EXPECT_TRUE(saved("followMacBrightness", "false"));
     model->changePadBrightness(-95);
     model->changePadBrightness(-10);
     EXPECT_EQ(model->displayBrightness(), 0);
@@ -184,38 +204,6 @@ TEST(Model, ManualBrightnessIsClampedEndsFollowingAndIsSaved) {
         << model->message().toStdString();
     EXPECT_EQ(harness.hid().usb()->reenumerations(), 0);
     EXPECT_TRUE(model->connected());
-}
-
-TEST(Model, FollowingTracksTheComputerDisplayUntilItCannotBeRead) {
-    ModelHarness harness;
-    auto pad = ModelHarness::displayPad();
-    Model* model = harness.attach(pad);
-    ASSERT_NE(model, nullptr);
-    const auto following = [&](const char* value) {
-        return harness.readFile(model->id(), "appearance.json")
-            .contains(QByteArray("\"followMacBrightness\":\"") + value + '"');
-    };
-    harness.mac().set(0.555);
-    model->togglePadFollowMac();
-    EXPECT_TRUE(model->padFollowMac());
-    EXPECT_EQ(model->displayBrightness(), 56);
-    EXPECT_TRUE(following("true"));
-    ASSERT_TRUE(waitUntil([&] { return pad->brightness() == 56; }));
-    // The timer, not a direct call, picks up the next change.
-    harness.mac().set(0.125);
-    EXPECT_TRUE(waitUntil([&] { return pad->brightness() == 13; }));
-    EXPECT_EQ(model->displayBrightness(), 13);
-
-    harness.mac().set(std::nullopt);
-    model->syncPadBrightness();
-    EXPECT_FALSE(model->padFollowMac());
-    EXPECT_EQ(model->message(),
-              QStringLiteral("Adaptive pad brightness stopped: This Mac display does not expose "
-                             "native brightness control"));
-    EXPECT_TRUE(following("false"));
-    // Nor does it start again while the display cannot be read.
-    EXPECT_THROW(model->togglePadFollowMac(), ActionError);
-    EXPECT_FALSE(model->padFollowMac());
 }
 
 TEST(Model, PlayPauseKeyShowsItsIconAndIsDrawnAgainWhenPlaybackChanges) {

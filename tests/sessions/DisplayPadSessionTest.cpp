@@ -6,11 +6,9 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-constexpr int chunksPerKey = 31;
-}  // namespace
-
 namespace sessions_test {
+constexpr int chunksPerKey = 31;
+
 class DisplayPadSession : public SessionTest<::DisplayPadSession, VirtualDisplayPad> {
 protected:
     std::shared_ptr<::DisplayPadSession> create(const SessionTiming& timing) override {
@@ -30,10 +28,8 @@ protected:
 
     void expectPadShows(const QList<QByteArray>& frame) {
         for (int key = 1; key <= 12; ++key) {
-            const QImage image = pad->keyImage(key);
-            ASSERT_FALSE(image.isNull()) << "key " << key;
             const auto* bgr = reinterpret_cast<const uint8_t*>(frame[key - 1].constData());
-            EXPECT_EQ(image.pixel(0, 0), qRgb(bgr[2], bgr[1], bgr[0])) << "key " << key;
+            EXPECT_EQ(pad->keyImage(key).pixel(0, 0), qRgb(bgr[2], bgr[1], bgr[0])) << key;
         }
     }
 };
@@ -59,11 +55,7 @@ TEST_F(DisplayPadSession, FirstStartActivatesSetsBrightnessAndShowsEveryKey) {
     EXPECT_EQ(reports[1], DisplayPadProtocol::outputReport(hexBytes("31 20 64")));
     EXPECT_EQ(reports[13],
               DisplayPadProtocol::outputReport(hexBytes("21 00 00 00 0b 3d 00 00 65 65")));
-    for (const char* line :
-         {"DisplayPad activation attempt 1", "DisplayPad activation acknowledged",
-          "DisplayPad key 12 artwork acknowledged", "DisplayPad initial artwork uploaded"}) {
-        EXPECT_TRUE(log.contains(line)) << line;
-    }
+    EXPECT_TRUE(log.contains("DisplayPad initial artwork uploaded"));
     EXPECT_TRUE(log.contains("DisplayPad key-event mode enabled through " + pad->info().path +
                              " (HID output report 3)"));
     expectBrightnessClamped();
@@ -84,7 +76,9 @@ TEST_F(DisplayPadSession, ThreeUpdatesDuringActivationGiveOneUploadOfTheThird) {
     EXPECT_EQ(failures.count(), 0);
 }
 
-TEST_F(DisplayPadSession, OnlyKeysWhoseBytesChangedAreSent) {
+// Only keys whose bytes changed are sent; a frame of the wrong count or size is refused before
+// anything is sent.
+TEST_F(DisplayPadSession, OnlyChangedKeysAreSentAndBadFramesNothing) {
     auto frame = displayPadFrame(1);
     ASSERT_TRUE(start(frame));
     pad->resetCounters();
@@ -100,17 +94,12 @@ TEST_F(DisplayPadSession, OnlyKeysWhoseBytesChangedAreSent) {
     EXPECT_EQ(std::tuple(pad->imagesReceived(5), pad->imagesReceived(12), pad->imagesReceived(1)),
               std::tuple(2, 2, 1));
     expectPadShows(frame);
-}
 
-TEST_F(DisplayPadSession, WrongImageCountOrSizeIsRefusedBeforeAnythingIsSent) {
-    ASSERT_TRUE(start(displayPadFrame(1)));
     pad->resetCounters();
-    auto shortFrame = displayPadFrame(2);
+    auto shortFrame = displayPadFrame(2), truncated = displayPadFrame(2);
     shortFrame.removeLast();
-    auto truncated = displayPadFrame(2);
     truncated[3].chop(1);
-    ASSERT_TRUE(update(shortFrame));
-    ASSERT_TRUE(update(truncated));
+    ASSERT_TRUE(update(shortFrame) && update(truncated));
     EXPECT_EQ(failures.messages(), QStringList(2, "Could not render all twelve LCD images"));
     EXPECT_EQ(pad->counters().reports, 0);
 }
@@ -140,21 +129,17 @@ TEST_F(DisplayPadSession, FailedStartsNameTheirCause) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        pad->clearFaults();
-        pad->resetCounters();
         c.fault(*pad);
         makeSession();
         session->receive(hexBytes("11 80 00 00 01"));
         const int opensBefore = pad->openAttempts();
         session->start(displayPadFrame(1), {}, 50);
-        ASSERT_TRUE(failed());
+        ASSERT_TRUE(waitUntil([this] { return failures.count() == 1; }));
         EXPECT_EQ(failures.messages().constLast(), c.message);
         EXPECT_TRUE(c.reports < 0 || pad->counters().reports == c.reports);
         EXPECT_TRUE(c.openAttempts < 0 || pad->openAttempts() - opensBefore == c.openAttempts);
         EXPECT_EQ(readyCalls, 0);
-        session->stop();
-        ASSERT_TRUE(waitUntilIdle(session));
-        failures = Failures();
+        reset();
     }
     EXPECT_TRUE(log.contains("DisplayPad activation attempt 6"));
     EXPECT_FALSE(log.contains("DisplayPad activation attempt 7"));
@@ -183,7 +168,7 @@ TEST_F(DisplayPadSession, StopEndsAnyWaitAtOnce) {
              p.failImageInterfaceOpen(UsbStatus::exclusiveAccess);
              t.retryPause = 600s;
          },
-         [](auto& p, auto&) { return p.openAttempts() == 1; },
+         [](auto& p, auto&) { return p.openAttempts() == 1; },  // counts the pad's first opening
          {}},
         {"for the activation echo",
          [](auto& p, auto& t) {
@@ -197,27 +182,26 @@ TEST_F(DisplayPadSession, StopEndsAnyWaitAtOnce) {
          [](auto&, auto& l) { return l.contains("DisplayPad activation acknowledged"); },
          {}},
     };
-    for (const auto& c : cases) {  // the first counts the pad's first opening
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.wait);
         SessionTiming custom = timing();
         c.arrange(*pad, custom);
         makeSession(custom);
         session->start(displayPadFrame(1), {}, 50);
         ASSERT_TRUE(waitUntil([&] { return c.reached(*pad, log); }));
-        const auto before = std::tuple(pad->counters().reports, pad->openAttempts(),
-                                       pad->imagesReceived(), pad->brightness());
+        const auto seen = [this] {
+            return std::tuple(pad->counters().reports, pad->openAttempts(), pad->imagesReceived(),
+                              pad->brightness());
+        };
+        const auto before = seen();
         session->stop();
         ASSERT_TRUE(waitUntilIdle(session));
         EXPECT_EQ(failures.messages(), c.failures);
-        EXPECT_EQ(std::tuple(pad->counters().reports, pad->openAttempts(), pad->imagesReceived(),
-                             pad->brightness()),
-                  before);
+        EXPECT_EQ(seen(), before);
         EXPECT_EQ(readyCalls, 0);
         // The stop closes the image interface in a task of its own, after the running one.
         EXPECT_TRUE(waitUntil([this] { return !pad->isImageInterfaceOpen(); }));
-        pad->clearFaults();
-        pad->resetCounters();
-        failures = Failures();
+        reset();
     }
 }
 
@@ -252,6 +236,8 @@ TEST_F(DisplayPadSession, APadThatVanishesMidUploadFailsTheStartAndIsRemoved) {
     EXPECT_EQ(readyCalls, 0);
 }
 
+// The quit frame is drawn, then the session stops; a finish answers even when the owner has
+// released the session meanwhile.
 TEST_F(DisplayPadSession, FinishDrawsTheQuitFrameThenStops) {
     ASSERT_TRUE(start(displayPadFrame(1)));
     const auto outcome = finish(displayPadFrame(5));
@@ -267,9 +253,9 @@ TEST_F(DisplayPadSession, FinishDrawsTheQuitFrameThenStops) {
     ASSERT_TRUE(stopped && stopped->has_value());
     EXPECT_EQ((*stopped)->message(), "DisplayPad disconnected");
     EXPECT_EQ(pad->counters().reports + pad->counters().transfers, 0);
-}
 
-TEST_F(DisplayPadSession, FinishAnswersEvenWhenTheOwnerReleasedTheSession) {
+    readyCalls = 0;
+    makeSession();
     ASSERT_TRUE(start(displayPadFrame(1)));
     bool answered = false;
     session->finish(displayPadFrame(2), {}, [&](PadDisplaySession::Result) { answered = true; });

@@ -1,11 +1,8 @@
 #include "SessionTestSupport.h"
 
 #include "device/DeviceKind.h"
-#include "support/TestSupport.h"
 
 #include <QBuffer>
-
-#include <cstdlib>
 
 void SimulatedPadHarness::startWith(const std::shared_ptr<VirtualPad>& pad) {
     manager.add(pad);
@@ -14,24 +11,18 @@ void SimulatedPadHarness::startWith(const std::shared_ptr<VirtualPad>& pad) {
         matching.push_back({kind.vendorID(), kind.productID(), kind.usagePage()});
     }
     HidManager::Handlers handlers;
-    handlers.attached = [this](const std::shared_ptr<HidDevice>& added) {
-        attached.push_back(added);
-        device = added;
-    };
+    handlers.attached = [this](const std::shared_ptr<HidDevice>& added) { device = added; };
     handlers.removed = [this](const std::shared_ptr<HidDevice>& gone) {
         removed.push_back(gone);
-        if (device == gone) {
-            device = nullptr;
-        }
+        device = device == gone ? nullptr : device;
     };
     handlers.input = [this](uint32_t, const std::shared_ptr<HidDevice>& from,
                             const QByteArray& report) {
-        if (from != device) {
-            return;
-        }
-        inputs << report;
-        if (onInput) {
-            onInput(report);
+        if (from == device) {
+            inputs << report;
+            if (onInput) {
+                onInput(report);
+            }
         }
     };
     manager.start(std::move(matching), std::move(handlers));
@@ -45,12 +36,8 @@ QByteArray solidKey(const QColor& color) {
 
 QByteArray gradientKey(int blue) {
     QByteArray bytes;
-    for (int y = 0; y < 102; ++y) {
-        for (int x = 0; x < 102; ++x) {
-            bytes.append(static_cast<char>(blue));
-            bytes.append(static_cast<char>(2 * y));
-            bytes.append(static_cast<char>(2 * x));
-        }
+    for (int i = 0; i < 102 * 102; ++i) {
+        bytes.append(char(blue)).append(char(2 * (i / 102))).append(char(2 * (i % 102)));
     }
     return bytes;
 }

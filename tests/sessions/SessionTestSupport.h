@@ -16,36 +16,29 @@
 #include <optional>
 
 // Failures reported by a session, collected from its queue.
-class Failures {
-public:
+struct Failures {
+    std::shared_ptr<std::pair<std::mutex, QStringList>> state =
+        std::make_shared<std::pair<std::mutex, QStringList>>();
     PadDisplaySession::Failure callback() {
-        return [state = state_](const ActionError& error) {
-            std::lock_guard lock(state->mutex);
-            state->messages << error.message();
+        return [s = state](const ActionError& error) {
+            std::lock_guard lock(s->first);
+            s->second << error.message();
         };
     }
     QStringList messages() const {
-        std::lock_guard lock(state_->mutex);
-        return state_->messages;
+        std::lock_guard lock(state->first);
+        return state->second;
     }
     int count() const { return int(messages().size()); }
-
-private:
-    struct State {
-        mutable std::mutex mutex;
-        QStringList messages;
-    };
-    std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 // A pad under the simulated HID manager, with its attachment and input reports in view.
 struct SimulatedPadHarness {
     SimulatedHidManager manager;
     std::shared_ptr<HidDevice> device;
-    std::vector<std::shared_ptr<HidDevice>> attached, removed;
+    std::vector<std::shared_ptr<HidDevice>> removed;
     QList<QByteArray> inputs;
-    // Where input reports go besides `inputs` (a session's `receive`).
-    std::function<void(const QByteArray&)> onInput;
+    std::function<void(const QByteArray&)> onInput;  // besides `inputs` (a session's `receive`)
 
     void startWith(const std::shared_ptr<VirtualPad>& pad);
 };
@@ -83,12 +76,19 @@ protected:
     virtual std::shared_ptr<Session> create(const SessionTiming& timing) = 0;
     virtual SessionTiming timing() const = 0;
 
-    void makeSession(const SessionTiming& custom) {
-        session = create(custom);
+    void makeSession(std::optional<SessionTiming> custom = {}) {
+        session = create(custom.value_or(timing()));
         session->setReady([this] { ++readyCalls; });
         route = session;
     }
-    void makeSession() { makeSession(timing()); }
+    // Stops the session and forgets its failures and the pad's faults, for the next case.
+    void reset() {
+        session->stop();
+        ASSERT_TRUE(waitUntilIdle(session));
+        pad->clearFaults();
+        pad->resetCounters();
+        failures = Failures();
+    }
     // Starts and waits for the start to end; true when it became ready without a failure.
     bool start(const PadDisplaySession::Images& images, const QByteArray& background = {},
                int brightness = 70) {
@@ -98,9 +98,6 @@ protected:
         session->start(images, background, brightness);
         return waitUntil([this] { return readyCalls == 1 || failures.count() > 0; }) &&
                failures.count() == 0;
-    }
-    bool failed() {
-        return waitUntil([this] { return failures.count() == 1; });
     }
     // Runs `update` and lets the queue finish it.
     bool update(const PadDisplaySession::Images& images, const QByteArray& background = {}) {
@@ -122,14 +119,12 @@ protected:
     void expectBrightnessClamped() {
         std::atomic<int> completions = 0;
         std::atomic<bool> onMain = false;
-        const auto completion = [&] {
-            onMain = onMain || isMainThread();
-            ++completions;
-        };
-        int expected = 0;
         for (const auto& [level, clamped] : {std::pair{150, 100}, std::pair{-5, 0}}) {
-            session->setBrightness(level, completion);
-            ++expected;
+            const int expected = completions + 1;
+            session->setBrightness(level, [&] {
+                onMain = onMain || isMainThread();
+                ++completions;
+            });
             ASSERT_TRUE(waitUntil([&] { return completions == expected; }));
             EXPECT_EQ(pad->brightness(), clamped);
         }

@@ -95,15 +95,3 @@ TEST(SimulatedHidManager, NothingIsDeliveredAfterStop) {
     EXPECT_EQ(harness.device->setOutputReport(QByteArray(64, '\0')), UsbStatus::noDevice)
         << "an unplugged pad's reference is dead";
 }
-
-TEST(SimulatedHidManager, PadsOfOtherKindsAreNotMatched) {
-    SimulatedHidManager manager;
-    manager.add(VirtualMsdTwo::create(0x02100000));
-    HidManager::Handlers handlers;
-    int attached = 0;
-    handlers.attached = [&](const std::shared_ptr<HidDevice>&) { ++attached; };
-    const DeviceKind kind = DeviceKind::mountain;
-    manager.start({{kind.vendorID(), kind.productID(), kind.usagePage()}}, handlers);
-    ASSERT_TRUE(drainMainThread());
-    EXPECT_EQ(attached, 0);
-}

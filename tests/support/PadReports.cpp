@@ -3,18 +3,13 @@
 QByteArray displayPadKeyReport(std::initializer_list<int> keys, int size) {
     QByteArray report(size, '\0');
     report[0] = 0x01;
+    // Keys 1 to 7 are bits 1 to 7 of byte 42, keys 8 to 12 bits 0 to 4 of byte 47.
     for (int key : keys) {
-        // Keys 1 to 7 are bits 1 to 7 of byte 42, keys 8 to 12 bits 0 to 4 of byte 47.
-        const int byte = key <= 7 ? 42 : 47;
-        const int bit = key <= 7 ? key : key - 8;
-        report[byte] = static_cast<char>(report[byte] | (1 << bit));
+        report[key <= 7 ? 42 : 47] |= static_cast<char>(1 << (key <= 7 ? key : key - 8));
     }
     return report;
 }
 
 QByteArray msdTwoReport(int control, int padding, char fill) {
-    QByteArray report("ACK\0\0OK\0\0", 9);
-    report.append(static_cast<char>(control));
-    report.append(QByteArray(padding, fill));
-    return report;
+    return QByteArray("ACK\0\0OK\0\0", 9) + static_cast<char>(control) + QByteArray(padding, fill);
 }

@@ -8,10 +8,8 @@
 #include <umockdev.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -22,55 +20,31 @@
 namespace {
 constexpr int setupSize = 8;
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int value : values) {
-        out.append(static_cast<char>(value));
-    }
-    return out;
-}
-
-QByteArray word(int value) {
-    return bytes({value & 0xFF, (value >> 8) & 0xFF});
+QString le16(int value) {
+    return QString::asprintf("%02x%02x", value & 0xFF, (value >> 8) & 0xFF);
 }
 
 // Raw descriptors as sysfs keeps them in a device's "descriptors" file, which libusb reads
 // instead of asking the device: the device descriptor, then its one configuration.
-QByteArray interfaceDescriptor(int number, int alternate, int interfaceClass,
-                               const std::vector<PadTestbed::Endpoint>& endpoints) {
-    QByteArray d =
-        bytes({9, 0x04, number, alternate, int(endpoints.size()), interfaceClass, 0, 0, 0});
+QString interfaceHex(int number, int alternate, int interfaceClass,
+                     const std::vector<PadTestbed::Endpoint>& endpoints) {
+    QString d = QString::asprintf("0904%02x%02x%02x%02x000000", number, alternate,
+                                  int(endpoints.size()), interfaceClass);
     if (interfaceClass == 0x03) {  // HID 1.11 with one report descriptor of 32 bytes
-        d += bytes({9, 0x21}) + word(0x0111) + bytes({0, 1, 0x22}) + word(32);
+        d += QStringLiteral("09211101000122") + le16(32);
     }
     for (const PadTestbed::Endpoint& endpoint : endpoints) {
-        d += bytes({7, 0x05, endpoint.address, endpoint.attributes}) +
-             word((endpoint.attributes & 0x03) == 0x02 ? 512 : 64) + bytes({1});
+        d += QString::asprintf("0705%02x%02x", endpoint.address, endpoint.attributes) +
+             le16((endpoint.attributes & 0x03) == 0x02 ? 512 : 64) + QStringLiteral("01");
     }
     return d;
 }
 
-QByteArray descriptors(int deviceClass, int vendorID, int productID, int interfaceCount,
-                       const QByteArray& interfaces) {
-    return bytes({18, 0x01}) + word(0x0200) + bytes({deviceClass, 0, 0, 64}) + word(vendorID) +
-           word(productID) + word(0x0100) + bytes({1, 2, 0, 1}) + bytes({9, 0x02}) +
-           word(9 + int(interfaces.size())) + bytes({interfaceCount, 1, 0, 0x80, 50}) + interfaces;
-}
-
-QByteArray hubDescriptors() {
-    return descriptors(0x09, 0x1d6b, 0x0002, 1, interfaceDescriptor(0, 0, 0x09, {{0x81, 0x03}}));
-}
-
-// A vendor-defined report descriptor with one top-level collection on `usagePage` and input
-// and output reports of `size` bytes, as both pads' report interfaces have.
-QByteArray reportDescriptor(int usagePage, int size) {
-    return bytes({0x06}) + word(usagePage) + bytes({0x09, 0x01, 0xA1, 0x01}) +
-           bytes({0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x96}) + word(size) +
-           bytes({0x09, 0x01, 0x81, 0x02, 0x09, 0x01, 0x91, 0x02, 0xC0});
-}
-
-QString devnodeOf(int bus, int devnum) {
-    return QString::asprintf("/dev/bus/usb/%03d/%03d", bus, devnum);
+QString descriptorsHex(int deviceClass, int vendorID, int productID, int interfaceCount,
+                       const QString& interfaces) {
+    return QString::asprintf("12010002%02x000040", deviceClass) + le16(vendorID) + le16(productID) +
+           QStringLiteral("0001010200010902") + le16(9 + int(interfaces.size()) / 2) +
+           QString::asprintf("%02x01008032", interfaceCount) + interfaces;
 }
 
 // A piece of the caller's memory; changes are written back when the call completes.
@@ -121,61 +95,58 @@ bool PadTestbed::preloaded() {
     return qEnvironmentVariable("LD_PRELOAD").contains(u"libumockdev-preload");
 }
 
-QString PadTestbed::addDevice(int bus, const QString& devpath, const QString& parent, int vendorID,
-                              int productID, const QByteArray& raw) {
+void PadTestbed::add(const QString& record) {
+    GError* error = nullptr;
+    EXPECT_TRUE(umockdev_testbed_add_from_string(testbed_, record.toUtf8().constData(), &error))
+        << (error ? error->message : "") << record.toStdString();
+    g_clear_error(&error);
+}
+
+void PadTestbed::attach(const QString& devnode) {
+    GError* error = nullptr;
+    umockdev_testbed_attach_ioctl(testbed_, devnode.toUtf8().constData(), ioctls_, &error);
+    EXPECT_EQ(error, nullptr) << (error ? error->message : "");
+    g_clear_error(&error);
+}
+
+// One USB device as umockdev-record writes it; sysfs values end in a newline, which libusb checks.
+QString PadTestbed::addDevice(int bus, const QString& devpath, int vendorID, int productID,
+                              const QString& descriptors, const QString& extra) {
     const int devnum = nextDevnum_++;
     const QString name = devpath == u"0" ? QStringLiteral("usb%1").arg(bus)
                                          : QStringLiteral("%1-%2").arg(bus).arg(devpath);
-    // sysfs values end in a newline, which libusb checks.
-    const auto line = [](const QString& text) { return (text + u'\n').toUtf8(); };
-    const QByteArray busText = line(QString::number(bus)),
-                     devnumText = line(QString::number(devnum));
-    const QByteArray vendor = line(QString::asprintf("%04x", vendorID));
-    const QByteArray product = line(QString::asprintf("%04x", productID));
-    const QByteArray devpathText = line(devpath), devname = devnodeOf(bus, devnum).toUtf8();
-    const QByteArray busnum = QByteArray::number(bus).rightJustified(3, '0');
-    const QByteArray devnumProperty = QByteArray::number(devnum).rightJustified(3, '0');
-    const QByteArray parentPath = parent.toUtf8();
-    gchar* path = umockdev_testbed_add_device(
-        testbed_, "usb", name.toUtf8().constData(), parent.isEmpty() ? nullptr : parentPath.data(),
-        // attributes
-        "busnum", busText.constData(), "devnum", devnumText.constData(), "devpath",
-        devpathText.constData(), "idVendor", vendor.constData(), "idProduct", product.constData(),
-        "speed", "480\n", "bConfigurationValue", "1\n", "bNumConfigurations", "1\n", nullptr,
-        // properties
-        "DEVTYPE", "usb_device", "DEVNAME", devname.constData(), "BUSNUM", busnum.constData(),
-        "DEVNUM", devnumProperty.constData(), nullptr);
-    const QString syspath = QString::fromUtf8(path);
-    g_free(path);
-    QByteArray copy = raw;
-    umockdev_testbed_set_attribute_binary(testbed_, syspath.toUtf8().constData(), "descriptors",
-                                          reinterpret_cast<guint8*>(copy.data()), copy.size());
-    // The usbfs node itself: libusb opens it before its first request reaches the testbed.
-    gchar* root = umockdev_testbed_get_root_dir(testbed_);
-    const QString node = QString::fromUtf8(root) + QString::fromUtf8(devname);
-    g_free(root);
-    QDir().mkpath(QFileInfo(node).path());
-    QFile file(node);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << node.toStdString();
-    syspaths_[name] = syspath;
-    return syspath;
+    const qsizetype dot = devpath.lastIndexOf(u'.');
+    const QString parent = devpath == u"0" ? QStringLiteral("/devices")
+                           : dot < 0
+                               ? devices_[QStringLiteral("usb%1").arg(bus)]
+                               : devices_[QStringLiteral("%1-%2").arg(bus).arg(devpath.left(dot))];
+    const QString path = devices_[name] = parent + u'/' + name;
+    add(QString::asprintf(
+            "P: %s\nN: bus/usb/%03d/%03d\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
+            "E: DEVNAME=/dev/bus/usb/%03d/%03d\nE: BUSNUM=%03d\nE: DEVNUM=%03d\n"
+            "A: busnum=%d\\n\nA: devnum=%d\\n\nA: devpath=%s\\n\nA: idVendor=%04x\\n\n"
+            "A: idProduct=%04x\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\n"
+            "A: bNumConfigurations=1\\n\nH: descriptors=%s\n",
+            qPrintable(path), bus, devnum, bus, devnum, bus, devnum, bus, devnum,
+            qPrintable(devpath), vendorID, productID, qPrintable(descriptors)) +
+        extra);
+    return QString::asprintf("/dev/bus/usb/%03d/%03d", bus, devnum);
 }
 
 QString PadTestbed::addUsb(const UsbPad& pad) {
     // The hubs on the way come first, as the kernel enumerates them; libusb reads the port path
     // from their names.
-    QString& root = syspaths_[QStringLiteral("usb%1").arg(pad.bus)];
-    QString parent = root.isEmpty()
-                         ? addDevice(pad.bus, QStringLiteral("0"), {}, 0x1d6b, 2, hubDescriptors())
-                         : root;
-    const QStringList ports = pad.devpath.split(u'.');
-    for (qsizetype i = 1; i < ports.size(); ++i) {
-        const QString hub = ports.mid(0, i).join(u'.');
-        const QString known = syspaths_[QStringLiteral("%1-%2").arg(pad.bus).arg(hub)];
-        parent = known.isEmpty() ? addDevice(pad.bus, hub, parent, 0x05e3, 0x0608, hubDescriptors())
-                                 : known;
+    const QString hub = descriptorsHex(9, 0x1d6b, 2, 1, interfaceHex(0, 0, 0x09, {{0x81, 0x03}}));
+    const QStringList ports = QStringList{QStringLiteral("0")} + pad.devpath.split(u'.');
+    for (qsizetype i = 0; i + 1 < ports.size(); ++i) {
+        const QString path = i == 0 ? QStringLiteral("0") : ports.mid(1, i).join(u'.');
+        const QString name = i == 0 ? QStringLiteral("usb%1").arg(pad.bus)
+                                    : QStringLiteral("%1-%2").arg(pad.bus).arg(path);
+        if (!devices_.contains(name)) {
+            addDevice(pad.bus, path, i == 0 ? 0x1d6b : 0x05e3, i == 0 ? 2 : 0x0608, hub);
+        }
     }
-    const QString devnode = devnodeOf(pad.bus, nextDevnum_);
+    const QString devnode = QString::asprintf("/dev/bus/usb/%03d/%03d", pad.bus, nextDevnum_);
     {
         std::lock_guard lock(mutex_);
         UsbNode& node = nodes_[devnode];
@@ -183,24 +154,18 @@ QString PadTestbed::addUsb(const UsbPad& pad) {
         node.interfaces[1] = {pad.driver1, pad.driver1};
     }
     // Attached before the device exists, so that libusb's first open already reaches it.
-    GError* error = nullptr;
-    umockdev_testbed_attach_ioctl(testbed_, devnode.toUtf8().constData(), ioctls_, &error);
-    EXPECT_EQ(error, nullptr) << (error ? error->message : "");
-    g_clear_error(&error);
-    QByteArray interfaces = interfaceDescriptor(0, 0, 0x03, {{0x81, 0x03}});
+    attach(devnode);
+    QString interfaces = interfaceHex(0, 0, 0x03, {{0x81, 0x03}});
     if (pad.imageInterface) {
-        interfaces += interfaceDescriptor(1, 0, 0xFF, pad.imageEndpoints);
+        interfaces += interfaceHex(1, 0, 0xFF, pad.imageEndpoints);
         if (!pad.alternateEndpoints.empty()) {
-            interfaces += interfaceDescriptor(1, 1, 0xFF, pad.alternateEndpoints);
+            interfaces += interfaceHex(1, 1, 0xFF, pad.alternateEndpoints);
         }
     }
-    const QString syspath = addDevice(
-        pad.bus, pad.devpath, parent, pad.vendorID, pad.productID,
-        descriptors(0, pad.vendorID, pad.productID, pad.imageInterface ? 2 : 1, interfaces));
-    if (pad.serial) {
-        umockdev_testbed_set_attribute(testbed_, syspath.toUtf8().constData(), "serial",
-                                       pad.serial->toUtf8().constData());
-    }
+    addDevice(
+        pad.bus, pad.devpath, pad.vendorID, pad.productID,
+        descriptorsHex(0, pad.vendorID, pad.productID, pad.imageInterface ? 2 : 1, interfaces),
+        pad.serial ? QStringLiteral("A: serial=%1\n").arg(*pad.serial) : QString());
     return devnode;
 }
 
@@ -211,11 +176,6 @@ void PadTestbed::removeNode(const QString& devnode) {
     EXPECT_TRUE(QFile::remove(path)) << path.toStdString();
 }
 
-void PadTestbed::setBehaviour(const Behaviour& behaviour) {
-    std::lock_guard lock(mutex_);
-    behaviour_ = behaviour;
-}
-
 std::vector<PadTestbed::Request> PadTestbed::requests(const QString& devnode) const {
     std::lock_guard lock(mutex_);
     std::vector<Request> result;
@@ -224,33 +184,12 @@ std::vector<PadTestbed::Request> PadTestbed::requests(const QString& devnode) co
     return result;
 }
 
-std::vector<unsigned long> PadTestbed::unknownRequests() const {
-    std::lock_guard lock(mutex_);
-    return unknown_;
-}
-
 QByteArray PadTestbed::driver(const QString& devnode, int interface) const {
     std::lock_guard lock(mutex_);
     const auto node = nodes_.find(devnode);
     return node == nodes_.end() || !node->second.interfaces.contains(interface)
                ? QByteArray()
                : node->second.interfaces.at(interface).driver;
-}
-
-void PadTestbed::clearRequests() {
-    std::lock_guard lock(mutex_);
-    requests_.clear();
-    unknown_.clear();
-}
-
-void PadTestbed::setOutputReportError(int error) {
-    std::lock_guard lock(mutex_);
-    outputError_ = error;
-}
-
-std::vector<QByteArray> PadTestbed::outputReports() const {
-    std::lock_guard lock(mutex_);
-    return outputReports_;
 }
 
 gboolean PadTestbed::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
@@ -463,55 +402,46 @@ void PadTestbed::handleUsbfs(UMockdevIoctlClient* client) {
 
 PadTestbed::Node PadTestbed::addHid(const HidInterface& interface) {
     const UsbPad& pad = interface.usb;
-    const QString portKey = QStringLiteral("%1-%2").arg(pad.bus).arg(pad.devpath);
-    if (syspaths_[portKey].isEmpty()) {
+    const QString usbName = QStringLiteral("%1-%2").arg(pad.bus).arg(pad.devpath);
+    if (!devices_.contains(usbName)) {
         addUsb(pad);
     }
-    Node node;
-    node.usbSyspath = syspaths_[portKey];
-    const QByteArray interfaceName =
-        (portKey + QStringLiteral(":1.%1").arg(interface.interfaceNumber)).toUtf8();
-    const QByteArray interfaceNumber =
-        QByteArray::number(interface.interfaceNumber, 16).rightJustified(2, '0');
-    gchar* interfacePath = umockdev_testbed_add_device(
-        testbed_, "usb", interfaceName.constData(), node.usbSyspath.toUtf8().constData(),
-        "bInterfaceNumber", interfaceNumber.constData(), nullptr, "DEVTYPE", "usb_interface",
-        nullptr);
     const int minor = nextMinor_++;
-    const QByteArray hidName =
-        QString::asprintf("0003:%04X:%04X.%04X", pad.vendorID, pad.productID, minor + 1).toUtf8();
-    const QByteArray hidId =
-        QString::asprintf("0003:0000%04X:0000%04X", pad.vendorID, pad.productID).toUtf8();
-    const QByteArray uniq = pad.serial.value_or(QString()).toUtf8();
-    gchar* hid = umockdev_testbed_add_device(testbed_, "hid", hidName.constData(), interfacePath,
-                                             nullptr, "HID_ID", hidId.constData(), "HID_NAME",
-                                             "Test pad", "HID_UNIQ", uniq.constData(), nullptr);
-    QByteArray descriptor = reportDescriptor(interface.usagePage, interface.reportSize);
-    umockdev_testbed_set_attribute_binary(testbed_, hid, "report_descriptor",
-                                          reinterpret_cast<guint8*>(descriptor.data()),
-                                          descriptor.size());
-    node.devnode = QStringLiteral("/dev/hidraw%1").arg(minor);
-    node.hidSyspath = QString::fromUtf8(hid);
-    node.syspath = node.hidSyspath + QStringLiteral("/hidraw/hidraw%1").arg(minor);
-    node.interfaceSyspath = QString::fromUtf8(interfacePath);
-    g_free(hid);
-    g_free(interfacePath);
+    const QString hidName =
+        QString::asprintf("0003:%04X:%04X.%04X", pad.vendorID, pad.productID, minor + 1);
+    const QString usb = devices_[usbName],
+                  usbInterface =
+                      usb + QStringLiteral("/%1:1.%2").arg(usbName).arg(interface.interfaceNumber),
+                  hid = usbInterface + u'/' + hidName,
+                  hidraw = hid + QStringLiteral("/hidraw/hidraw%1").arg(minor);
+    Node node{QStringLiteral("/dev/hidraw%1").arg(minor), {}};
+    for (const QString& path : {hidraw, hid, usbInterface, usb}) {
+        node.sysfs.push_back(QStringLiteral("/sys") + path);
+    }
     if (interface.answerIoctls) {
         // Attached before the node is announced, so that the program's open already finds it.
         answerIoctls(node);
     }
-    // The node is described as a whole so that umockdev gives it a pseudo-terminal, and the
-    // `device` link that hidapi follows to the descriptor exists as in a real sysfs. Adding it
-    // sends the "add" uevent.
-    const QString record = QStringLiteral(
-                               "P: %1\nN: hidraw%2\nE: DEVNAME=%3\nE: SUBSYSTEM=hidraw\n"
-                               "E: MAJOR=245\nE: MINOR=%2\nA: dev=245:%2\nL: device=../../../%4\n")
-                               .arg(node.syspath.mid(4), QString::number(minor), node.devnode,
-                                    QString::fromUtf8(hidName));
-    GError* error = nullptr;
-    EXPECT_TRUE(umockdev_testbed_add_from_string(testbed_, record.toUtf8().constData(), &error))
-        << (error ? error->message : "");
-    g_clear_error(&error);
+    // A vendor-defined report descriptor with one top-level collection on the usage page and
+    // input and output reports of the size, as both pads' report interfaces have.
+    const QString descriptor = QStringLiteral("06") + le16(interface.usagePage) +
+                               QStringLiteral("0901a101150026ff00750896") +
+                               le16(interface.reportSize) + QStringLiteral("0901810209019102c0");
+    add(
+        QString::asprintf("P: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
+                          "A: bInterfaceNumber=%02x\n",
+                          qPrintable(usbInterface), interface.interfaceNumber));
+    add(
+        QString::asprintf("P: %s\nE: SUBSYSTEM=hid\nE: HID_ID=0003:0000%04X:0000%04X\n"
+                          "E: HID_NAME=Test pad\nE: HID_UNIQ=%s\nH: report_descriptor=%s\n",
+                          qPrintable(hid), pad.vendorID, pad.productID,
+                          qPrintable(pad.serial.value_or(QString())), qPrintable(descriptor)));
+    // Without contents the node becomes a pseudo-terminal; the `device` link is what hidapi
+    // follows to the descriptor. Adding it sends the "add" uevent.
+    add(
+        QString::asprintf("P: %s\nN: hidraw%d\nE: DEVNAME=/dev/hidraw%d\nE: SUBSYSTEM=hidraw\n"
+                          "E: MAJOR=245\nE: MINOR=%d\nA: dev=245:%d\nL: device=../../../%s\n",
+                          qPrintable(hidraw), minor, minor, minor, minor, qPrintable(hidName)));
     node.master = umockdev_testbed_get_dev_fd(testbed_, node.devnode.toUtf8().constData());
     EXPECT_GE(node.master, 0) << "the node is not a pseudo-terminal";
     if (node.master >= 0) {
@@ -525,24 +455,22 @@ PadTestbed::Node PadTestbed::addHid(const HidInterface& interface) {
 }
 
 void PadTestbed::answerIoctls(const Node& node) {
-    GError* error = nullptr;
-    umockdev_testbed_attach_ioctl(testbed_, node.devnode.toUtf8().constData(), ioctls_, &error);
-    EXPECT_EQ(error, nullptr) << (error ? error->message : "");
-    g_clear_error(&error);
+    attach(node.devnode);
 }
 
 void PadTestbed::change(const Node& node) {
-    umockdev_testbed_uevent(testbed_, node.syspath.toUtf8().constData(), "change");
+    umockdev_testbed_uevent(testbed_, node.sysfs[0].toUtf8().constData(), "change");
 }
 
 void PadTestbed::remove(const Node& node) {
-    umockdev_testbed_uevent(testbed_, node.syspath.toUtf8().constData(), "remove");
+    umockdev_testbed_uevent(testbed_, node.sysfs[0].toUtf8().constData(), "remove");
     // Deepest first: umockdev removes a device's own bus and class links, not its children's.
-    for (const QString& path :
-         {node.syspath, node.hidSyspath, node.interfaceSyspath, node.usbSyspath}) {
+    for (const QString& path : node.sysfs) {
         umockdev_testbed_remove_device(testbed_, path.toUtf8().constData());
     }
-    std::erase_if(syspaths_, [&](const auto& entry) { return entry.second == node.usbSyspath; });
+    std::erase_if(devices_, [&](const auto& entry) {
+        return QStringLiteral("/sys") + entry.second == node.sysfs.back();
+    });
 }
 
 bool PadTestbed::sendReport(const Node& node, const QByteArray& report) {

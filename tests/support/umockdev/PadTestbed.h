@@ -14,35 +14,37 @@ struct _UMockdevIoctlBase;
 struct _UMockdevIoctlClient;
 struct _UMockdevIoctlData;
 
-// A fake machine for the Linux backends, built with umockdev: pads are USB devices in sysfs
-// below their root hub and the hubs of their port path, with raw descriptors and a usbfs node,
-// and HID interfaces with a hidraw node. The ioctls that hidapi and libusb make on the nodes are
+// A fake machine for the Linux backends, built with umockdev from device records: pads are USB
+// devices in sysfs below the hubs of their port path, with raw descriptors and a usbfs node, and
+// HID interfaces with a hidraw node. The ioctls that hidapi and libusb make on the nodes are
 // answered as the kernel would and recorded, so tests check what reached the pad. A hidraw node
-// is a pseudo-terminal whose other end the test holds: reports written there are what the
-// program reads, and what the program writes can be read back.
+// is a pseudo-terminal whose other end the test holds.
 //
 // Needs umockdev's preload library (ctest runs these suites under it). USB devices must exist
 // before a libusb context is made: libusb reads the bus when it starts. Built on the main thread;
 // ioctls are answered on umockdev's thread, hence the lock; the accessors work from any thread.
 class PadTestbed {
+    mutable std::mutex mutex_;
+    template <typename F>
+    auto locked(F&& f) const {
+        std::lock_guard lock(mutex_);
+        return f();
+    }
+
 public:
     struct Endpoint {
-        uint8_t address = 0;
-        uint8_t attributes = 0;  // 2 bulk, 3 interrupt
+        uint8_t address = 0, attributes = 0;  // attributes 2 bulk, 3 interrupt
     };
     // Interface 0 is HID; interface 1, when there is one, is the vendor-specific image interface.
     struct UsbPad {
         int bus = 1;
         QString devpath = QStringLiteral("2.3");  // port path from the root hub
-        int vendorID = 0x3282;
-        int productID = 0x0009;
+        int vendorID = 0x3282, productID = 0x0009;
         std::optional<QString> serial{};
         bool imageInterface = true;
         std::vector<Endpoint> imageEndpoints = {{0x02, 0x02}};
         std::vector<Endpoint> alternateEndpoints{};  // of setting 1 of interface 1; none: no such
-        // Kernel drivers bound to interfaces 0 and 1 when the pad appears; empty for none.
-        QByteArray driver0 = "usbhid";
-        QByteArray driver1{};
+        QByteArray driver0 = "usbhid", driver1{};    // kernel drivers bound at first; empty: none
     };
     struct HidInterface {
         UsbPad usb{};            // added unless a device is already at its bus and port path
@@ -52,19 +54,15 @@ public:
         bool answerIoctls = true;  // false: the node fails hidapi's open check
     };
     struct Node {
-        QString devnode;  // /dev/hidrawN
-        QString syspath, hidSyspath, interfaceSyspath, usbSyspath;
-        int master = -1;  // the test's end of the node
+        QString devnode;             // /dev/hidrawN
+        std::vector<QString> sysfs;  // the hidraw node's devices, deepest first, up to the USB one
+        int master = -1;             // the test's end of the node
     };
-
     // How the USB device answers; errno values, 0 for success.
     struct Behaviour {
-        int claimErrno = 0;
-        int disconnectErrno = 0;      // unbinding a kernel driver...
-        int disconnectFailsFrom = 0;  // ...from this interface on
-        int connectErrno = 0;
-        int resetErrno = 0;
-        int alternateErrno = 0;
+        int claimErrno = 0, disconnectErrno = 0;
+        int disconnectFailsFrom = 0;  // the interface from which unbinding fails
+        int connectErrno = 0, resetErrno = 0, alternateErrno = 0;
         int submitErrno = 0;       // refusing a data URB outright
         int urbStatus = 0;         // status of a URB that was taken (a negative errno)
         int urbShortBy = 0;        // bytes the device leaves untaken of each URB
@@ -73,8 +71,7 @@ public:
     // A usbfs request that changes the device: "claim", "release", "disconnect", "connect",
     // "reset", "urb", "discard", "alternate" (`endpoint` holds the setting).
     struct Request {
-        QString devnode;
-        QString name;
+        QString devnode, name;
         int interface = -1;
         int urbType = -1;  // USBDEVFS_URB_TYPE_*
         int endpoint = -1;
@@ -93,14 +90,20 @@ public:
     QString addUsb(const UsbPad& pad);
     // Takes the usbfs node away while the device stays in sysfs, so that opening it fails.
     void removeNode(const QString& devnode);
-    void setBehaviour(const Behaviour& behaviour);
+    void setBehaviour(const Behaviour& behaviour) {
+        locked([&] { behaviour_ = behaviour; });
+    }
     // Queries (capabilities, bound driver) are answered but not recorded.
     std::vector<Request> requests(const QString& devnode = {}) const;
     // usbfs requests this fake kernel does not know (answered with ENOTTY), by number.
-    std::vector<unsigned long> unknownRequests() const;
+    std::vector<unsigned long> unknownRequests() const {
+        return locked([&] { return unknown_; });
+    }
     // The driver bound to an interface of the node now, "usbfs" while a program holds it.
     QByteArray driver(const QString& devnode, int interface) const;
-    void clearRequests();
+    void clearRequests() {
+        locked([&] { requests_.clear(), unknown_.clear(); });
+    }
 
     // Adds the interface and announces its hidraw node as udev does.
     Node addHid(const HidInterface& interface);
@@ -114,11 +117,14 @@ public:
     bool sendReport(const Node& node, const QByteArray& report);
     // The next bytes the host wrote to the node, waiting up to a deadline; short on time-out.
     QByteArray readWritten(const Node& node, int expectedSize);
-
     // HIDIOCSOUTPUT on the hidraw nodes: each report is recorded (report id first) and answered
     // with `error` (0 takes it; ENOTTY or EINVAL are what a kernel without the request says).
-    void setOutputReportError(int error);
-    std::vector<QByteArray> outputReports() const;
+    void setOutputReportError(int error) {
+        locked([&] { outputError_ = error; });
+    }
+    std::vector<QByteArray> outputReports() const {
+        return locked([&] { return outputReports_; });
+    }
 
 private:
     struct Interface {
@@ -134,17 +140,18 @@ private:
     static int onIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
     void handleHidraw(_UMockdevIoctlClient* client);
     void handleUsbfs(_UMockdevIoctlClient* client);
-    QString addDevice(int bus, const QString& devpath, const QString& parent, int vendorID,
-                      int productID, const QByteArray& descriptors);
+    void add(const QString& record);
+    QString addDevice(int bus, const QString& devpath, int vendorID, int productID,
+                      const QString& descriptors, const QString& extra = {});
+    void attach(const QString& devnode);
     int checkControlRecipient(UsbNode& node, const QByteArray& setup);
 
     _UMockdevTestbed* testbed_;
     _UMockdevIoctlBase* ioctls_;
     int nextDevnum_ = 1;
     int nextMinor_ = 0;
-    std::map<QString, QString> syspaths_;  // by sysfs name ("1-2.3") of the USB devices added
+    std::map<QString, QString> devices_;  // "/devices/..." paths by sysfs name ("1-2.3")
 
-    mutable std::mutex mutex_;
     Behaviour behaviour_;
     std::map<QString, UsbNode> nodes_;
     std::vector<Request> requests_;
