@@ -7,6 +7,7 @@
 #include "actions/linux/LinuxPlatformServices.h"
 #include "app/CompositeHidManager.h"
 #include "app/CompositePadUsb.h"
+#include "app/ScriptingService.h"
 #include "app/SettingsService.h"
 #include "app/VirtualPadService.h"
 #include "app/VirtualPads.h"
@@ -19,6 +20,7 @@
 #include "device/virtual/SimulatedHidManager.h"
 #include "model/DeviceStore.h"
 #include "model/Model.h"
+#include "scripting/ScriptingRegistry.h"
 
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -41,6 +43,7 @@ QuorvelApplication::QuorvelApplication(Options options, Backends backends, QDBus
 QuorvelApplication::~QuorvelApplication() {
     // The D-Bus object refers to the virtual pads, and they to the store's HID manager.
     sleepMonitor_.reset();
+    scriptingService_.reset();
     settingsService_.reset();
     service_.reset();
     virtualPads_.reset();
@@ -157,7 +160,11 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
         // `quorvel --export` and `--import` reach the running pads through this.
         settingsService_ = std::make_unique<SettingsService>(*store_);
         settingsService_->registerOn(bus_);
+        // Scripts reach the pads on the user's own session bus only, never the system bus.
+        scriptingService_ = std::make_unique<ScriptingService>(*store_);
+        scriptingService_->registerOn(bus_);
     }
+    ScriptingRegistry::shared().start(store_.get());
     store_->start();
     if (backends_.systemBus) {
         sleepMonitor_ = std::make_unique<SleepMonitor>(*backends_.systemBus);
@@ -193,6 +200,8 @@ void QuorvelApplication::quit() {
         return;
     }
     logLine("Quorvel Zodovuvur quitting: showing every pad's quit frame");
+    // Scripts change nothing during the quit frames.
+    ScriptingRegistry::shared().stop();
     // Nothing a key asked for may happen after this point: queued actions are dropped, and
     // running scripts are ended rather than waited for up to their time limit. The quit ends
     // once both the quit frames and the action queue are done.
@@ -237,6 +246,7 @@ void QuorvelApplication::finishQuit() {
     }
     service_.reset();
     settingsService_.reset();
+    scriptingService_.reset();
     store_->stop();
     MediaPlayback::shared().stop();
     logLine("Quorvel Zodovuvur quit: quit frame shown on %d pads, %d failed", cleared, failed);

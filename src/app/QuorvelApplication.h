@@ -15,6 +15,7 @@
 
 class DeviceStore;
 class InstanceLock;
+class ScriptingService;
 class SettingsService;
 class SleepMonitor;
 class VirtualPadService;
@@ -113,6 +114,7 @@ private:
     std::unique_ptr<VirtualPads> virtualPads_;
     std::unique_ptr<VirtualPadService> service_;
     std::unique_ptr<SettingsService> settingsService_;
+    std::unique_ptr<ScriptingService> scriptingService_;
     std::unique_ptr<InstanceLock> instanceLock_;
     int pendingQuitParts_ = 0;
     std::unique_ptr<SleepMonitor> sleepMonitor_;

@@ -14,9 +14,11 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <memory>
+#include <vector>
 
 namespace {
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
@@ -37,7 +39,17 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
             qUtf8Printable(environment.value(QStringLiteral("WAYLAND_DISPLAY"))),
             qUtf8Printable(problem));
     }
-    return std::make_unique<QCoreApplication>(argc, argv);
+    // Badges are drawn with text, and fonts need a GUI application: without a display it runs
+    // on the offscreen platform. Given as an argument, not in the environment, so that programs
+    // started by actions still find the user's display.
+    static std::vector<char*> headless;
+    static int headlessCount = 0;
+    headless.assign(argv, argv + argc);
+    headless.push_back(const_cast<char*>("-platform"));
+    headless.push_back(const_cast<char*>("offscreen"));
+    headlessCount = int(headless.size());
+    headless.push_back(nullptr);
+    return std::make_unique<QGuiApplication>(headlessCount, headless.data());
 }
 // --export and --import: checked here, run by SettingsCommand.
 int runSettingsCommand(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {

@@ -398,6 +398,8 @@ private:
 private:
     // The scripting registry rewrites screen-button names and ids in place before each save.
     friend class ScriptingRegistry;
+    // Scripts edit a screen button's binding in place, then save.
+    friend class ScriptScreenButton;
 
     template <typename T>
     void assign(T& field, T value, void (Model::*signal)());

@@ -4,13 +4,17 @@
 #include "device/DeviceKind.h"
 
 #include <QList>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
+class DeviceStore;
 class Model;
 class ModelDirectory;
+class ScriptScreenButton;
 
 // The scripting interface's view of all pads. Screen buttons (LCD-key bindings) are addressed
 // by the `scriptName` and `scriptID` stored in their bindings; this registry keeps those names
@@ -20,6 +24,24 @@ class ModelDirectory;
 class ScriptingRegistry {
 public:
     static ScriptingRegistry& shared();
+
+    // Scripts reach the pads of `store` from now on (held weakly), and every pad is redrawn
+    // when the desktop's colours change, so that badges coloured by name follow the theme.
+    void start(DeviceStore* store);
+    // Scripts reach no pad any more; colour changes are no longer followed.
+    void stop();
+    DeviceStore* store() const;
+
+    // Every screen button of every scene of every device, in the store's order; empty when
+    // the store is gone or not started.
+    QList<ScriptScreenButton> buttons() const;
+    // The first button named `name` (exactly), as a by-name object standing for every button of
+    // that name: on all devices, or on the device `deviceID` only. None when there is none.
+    std::optional<ScriptScreenButton> screenButtonsWithName(
+        const QString& name, const std::optional<QString>& deviceID = std::nullopt) const;
+    // Sets the script name of `button` (of all of them, by name) as given. Throws ActionError
+    // "A script name cannot be empty" when it is blank after trimming; nothing changes then.
+    void rename(const ScriptScreenButton& button, const QString& name) const;
 
     // Which models exist besides the one being saved. Held weakly: once the directory is gone,
     // or before one is given, ids are only made unique within the model itself.
@@ -42,6 +64,10 @@ public:
 
 private:
     ScriptingRegistry() = default;
+    ~ScriptingRegistry();
 
     std::weak_ptr<const ModelDirectory> directory_;
+    QPointer<DeviceStore> store_;
+    // Watches the application for palette changes while started.
+    std::unique_ptr<QObject> colorObserver_;
 };
