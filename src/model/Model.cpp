@@ -17,7 +17,8 @@
 Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsRoot,
              std::shared_ptr<const ConfigurationFileSystem> files, QObject* parent)
     : Model(std::move(id), kind, std::move(name),
-            ModelEnvironment{settingsRoot, std::move(files), nullptr, SessionTiming{}, nullptr},
+            ModelEnvironment{settingsRoot, std::move(files), nullptr, SessionTiming{}, nullptr,
+                             false, nullptr},
             parent) {
 }
 
@@ -62,6 +63,10 @@ Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environ
                      &Model::playbackChanged);
     // Shortcut recording and site-icon arrivals attach to the loaded model from the input code
     // and the site-icon cache; loading and saving need neither.
+    if (environment_.siteIcons) {
+        QObject::connect(this, &Model::siteIconScheduleRequested, this, &Model::scheduleSiteIcons);
+        observeSiteIcons();
+    }
 }
 
 Model::~Model() {
