@@ -1,10 +1,10 @@
 #include "LoopbackSite.h"
 
 #include <QBuffer>
+#include <QDataStream>
 #include <QImage>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QtEndian>
 
 LoopbackSite::LoopbackSite() {
     server_.listen(QHostAddress::LocalHost, 0);
@@ -25,14 +25,8 @@ LoopbackSite::LoopbackSite() {
     });
 }
 
-LoopbackSite::~LoopbackSite() = default;
-
 QUrl LoopbackSite::url(const QString& path) const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
-}
-
-void LoopbackSite::redirect(const QString& path, const QByteArray& location) {
-    serve(path, {.status = 302, .headers = {{"Location", location}}});
 }
 
 void LoopbackSite::answer(QTcpSocket* socket, const QString& path) {
@@ -42,8 +36,8 @@ void LoopbackSite::answer(QTcpSocket* socket, const QString& path) {
     }
     QByteArray head =
         "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\nConnection: close\r\n";
-    for (const auto& [name, value] : answer.headers) {
-        head += name + ": " + value + "\r\n";
+    if (answer.status / 100 == 3) {
+        head += "Location: " + answer.body + "\r\n";
     }
     if (answer.announceLength) {
         head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
@@ -55,15 +49,7 @@ void LoopbackSite::answer(QTcpSocket* socket, const QString& path) {
         return;
     }
     auto* timer = new QTimer(socket);
-    auto sent = std::make_shared<qsizetype>(0);
-    QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, sent, body = answer.body] {
-        if (*sent >= body.size()) {
-            timer->stop();
-            socket->disconnectFromHost();
-            return;
-        }
-        socket->write(body.mid((*sent)++, 1));
-    });
+    QObject::connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
     timer->start(200);
 }
 
@@ -76,24 +62,17 @@ QByteArray LoopbackSite::png(int side, Qt::GlobalColor colour) {
     return buffer.data();
 }
 
-QByteArray LoopbackSite::ico(const QList<std::pair<int, QByteArray>>& frames) {
-    const auto le16 = [](int value) {
-        QByteArray bytes(2, 0);
-        qToLittleEndian<quint16>(quint16(value), bytes.data());
-        return bytes;
-    };
-    const auto le32 = [](qint64 value) {
-        QByteArray bytes(4, 0);
-        qToLittleEndian<quint32>(quint32(value), bytes.data());
-        return bytes;
-    };
-    QByteArray head = le16(0) + le16(1) + le16(int(frames.size()));
-    QByteArray data;
-    qint64 offset = 6 + 16 * frames.size();
-    for (const auto& [side, bytes] : frames) {
-        head += char(side % 256) + QByteArray(1, char(side % 256)) + QByteArray(2, 0) + le16(1) +
-                le16(32) + le32(bytes.size()) + le32(offset + data.size());
-        data += bytes;
+QByteArray LoopbackSite::ico(const QList<int>& sides, int broken) {
+    QByteArray file, frames;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint16(0) << quint16(1) << quint16(sides.size());
+    for (const int side : sides) {
+        QByteArray frame = png(side, Qt::red);
+        frame.truncate(side == broken ? 60 : frame.size());
+        out << quint8(side % 256) << quint8(side % 256) << quint16(0) << quint16(1) << quint16(32)
+            << quint32(frame.size()) << quint32(6 + 16 * sides.size() + frames.size());
+        frames += frame;
     }
-    return head + data;
+    return file + frames;
 }

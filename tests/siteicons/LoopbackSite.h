@@ -8,8 +8,6 @@
 #include <QTcpServer>
 #include <QUrl>
 
-#include <memory>
-
 // A web site on 127.0.0.1, on a port the system chose, answered from this test process's event
 // loop: each path gets a fixed answer, including the hostile ones (never answering, trickling a
 // byte at a time, announcing or sending more than any limit). Unknown paths answer 404.
@@ -18,27 +16,26 @@ public:
     struct Answer {
         int status = 200;
         QByteArray body = {};
-        QList<std::pair<QByteArray, QByteArray>> headers = {};
         bool silent = false;   // accept the request and never answer
-        bool trickle = false;  // one body byte every 200 ms
+        bool trickle = false;  // a blank every 200 ms, without end
         bool announceLength = true;
     };
 
     LoopbackSite();
-    ~LoopbackSite() override;
     void serve(const QString& path, Answer answer) { answers_.insert(path, std::move(answer)); }
+    // With a redirect status, `body` is also where it redirects to.
     void serve(const QString& path, int status, const QByteArray& body) {
         serve(path, Answer{.status = status, .body = body});
     }
-    void redirect(const QString& path, const QByteArray& location);
     QUrl url(const QString& path) const;
     // Paths requested so far, in order.
     const QStringList& requests() const { return requests_; }
     void stop() { server_.close(); }
 
     static QByteArray png(int side, Qt::GlobalColor colour);
-    // An ICO file whose frames are PNG pictures (size 256 is written as 0, as ICO requires).
-    static QByteArray ico(const QList<std::pair<int, QByteArray>>& frames);
+    // An ICO file with one red PNG frame per side (256 is written as 0, as ICO requires); the
+    // frame of side `broken` is cut short.
+    static QByteArray ico(const QList<int>& sides, int broken = 0);
 
 private:
     void answer(class QTcpSocket* socket, const QString& path);
