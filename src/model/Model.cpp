@@ -17,8 +17,7 @@
 Model::Model(QString id, DeviceKind kind, QString name, const QString& settingsRoot,
              std::shared_ptr<const ConfigurationFileSystem> files, QObject* parent)
     : Model(std::move(id), kind, std::move(name),
-            ModelEnvironment{settingsRoot, std::move(files), nullptr, SessionTiming{}, nullptr,
-                             false, nullptr},
+            ModelEnvironment{settingsRoot, std::move(files), nullptr, SessionTiming{}, nullptr},
             parent) {
 }
 

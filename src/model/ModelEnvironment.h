@@ -35,5 +35,5 @@ struct ModelEnvironment {
     // The program's site-icon cache: web-address keys are fetched their site's icon and redrawn
     // when it arrives. Null means no site icons are fetched (the keys keep their globe unless
     // the services' siteIcon finds one).
-    std::shared_ptr<SiteIconCache> siteIcons;
+    std::shared_ptr<SiteIconCache> siteIcons = nullptr;
 };
