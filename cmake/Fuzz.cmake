@@ -3,6 +3,8 @@
 #   cmake --build build-fuzz --target fuzz_image_data
 #   build-fuzz/fuzz/fuzz_image_data -dict=fuzz/image_data.dict build-fuzz/corpus fuzz/corpus/image_data
 #   build-fuzz/fuzz/fuzz_settings_manifest build-fuzz/manifests fuzz/corpus/settings_manifest
+#   build-fuzz/fuzz/fuzz_site_icon_html -timeout=5 build-fuzz/pages fuzz/corpus/site_icon_html
+#   build-fuzz/fuzz/fuzz_site_icon_manifest build-fuzz/webmanifests fuzz/corpus/site_icon_manifest
 # The code under test is compiled again with coverage and AddressSanitizer for the fuzzers
 # alone, so the rest of the build folder stays an ordinary build.
 option(QUORVEL_FUZZ "Build the libFuzzer targets under fuzz/ (clang only)" OFF)
@@ -20,7 +22,8 @@ if(QUORVEL_FUZZ)
     ${CMAKE_SOURCE_DIR}/src/config/DefaultConfiguration.cpp
     ${CMAKE_SOURCE_DIR}/src/config/SettingsArchive.cpp
     ${CMAKE_SOURCE_DIR}/src/config/linux/SettingsBundleFolder.cpp
-    ${CMAKE_SOURCE_DIR}/src/device/DeviceKind.cpp)
+    ${CMAKE_SOURCE_DIR}/src/device/DeviceKind.cpp
+    ${CMAKE_SOURCE_DIR}/src/siteicons/SiteIconDiscovery.cpp)
   add_library(quorvel_fuzz_lib STATIC ${QUORVEL_FUZZ_LIB_SOURCES})
   target_include_directories(quorvel_fuzz_lib PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_compile_definitions(quorvel_fuzz_lib PUBLIC QT_NO_KEYWORDS)

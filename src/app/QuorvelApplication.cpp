@@ -21,6 +21,7 @@
 #include "model/DeviceStore.h"
 #include "model/Model.h"
 #include "scripting/ScriptingRegistry.h"
+#include "siteicons/SiteIconCache.h"
 
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -56,6 +57,7 @@ QuorvelApplication::Backends QuorvelApplication::realPads() {
     backends.padUsb = std::make_shared<LibusbPadUsb>();
     backends.services = std::make_shared<const PlatformServices>(linuxPlatformServices());
     backends.systemBus = QDBusConnection::systemBus();
+    backends.siteIcons = std::make_shared<SiteIconCache>(SiteIconCache::defaultDirectory());
     return backends;
 }
 
@@ -144,6 +146,17 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     environment.settingsRoot = backends_.settingsRoot;
     environment.padUsb = std::move(padUsb);
     environment.services = backends_.services;
+    if (backends_.siteIcons) {
+        // The web-address action draws the site's icon from the same cache the models fill.
+        PlatformServices services = backends_.services ? *backends_.services : PlatformServices{};
+        services.siteIcon =
+            [cache = std::weak_ptr<SiteIconCache>(backends_.siteIcons)](const QUrl& address) {
+                const std::shared_ptr<SiteIconCache> icons = cache.lock();
+                return icons ? icons->image(address) : QImage();
+            };
+        environment.services = std::make_shared<const PlatformServices>(std::move(services));
+        environment.siteIcons = backends_.siteIcons;
+    }
     environment.calibrate = options_.calibrate;
     store_ = std::make_unique<DeviceStore>(std::move(hid), std::move(environment));
 

@@ -17,6 +17,7 @@ class DeviceStore;
 class InstanceLock;
 class ScriptingService;
 class SettingsService;
+class SiteIconCache;
 class SleepMonitor;
 class VirtualPadService;
 class VirtualPads;
@@ -56,6 +57,8 @@ public:
         QString settingsRoot;  // empty: the default folder under the XDG data home
         // Where logind announces sleep and resume; none: pads are not brought up after sleep.
         std::optional<QDBusConnection> systemBus;
+        // Icons of the sites that web-address keys open; none: those keys show the globe.
+        std::shared_ptr<SiteIconCache> siteIcons;
     };
 
     enum class Launch {
@@ -70,8 +73,8 @@ public:
                        QObject* parent = nullptr);
     ~QuorvelApplication() override;
 
-    // udev/hidapi for HID, libusb for the DisplayPad's image interface, and the Linux desktop
-    // services. Opens nothing yet.
+    // udev/hidapi for HID, libusb for the DisplayPad's image interface, the Linux desktop
+    // services and the site-icon cache under $XDG_CACHE_HOME. Opens nothing yet.
     static Backends realPads();
 
     // Whether the program should run as a widgets application: a display exists (DISPLAY or

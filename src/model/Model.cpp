@@ -62,6 +62,10 @@ Model::Model(QString id, DeviceKind kind, QString name, ModelEnvironment environ
                      &Model::playbackChanged);
     // Shortcut recording and site-icon arrivals attach to the loaded model from the input code
     // and the site-icon cache; loading and saving need neither.
+    if (environment_.siteIcons) {
+        QObject::connect(this, &Model::siteIconScheduleRequested, this, &Model::scheduleSiteIcons);
+        observeSiteIcons();
+    }
 }
 
 Model::~Model() {

@@ -249,6 +249,15 @@ public:
     // playing state, a site icon that arrived).
     void invalidateKeyImages();
 
+    // Site icons (with a site-icon cache in the environment; otherwise both do nothing).
+    // Asks the cache for the icon of every web-address binding without artwork, in all scenes,
+    // `siteIconDelay` after the last call (save() calls it).
+    void scheduleSiteIcons();
+    // Redraws the keys when an icon one of them shows arrives; then schedules the fetches.
+    // Called once the model is loaded.
+    void observeSiteIcons();
+    static constexpr std::chrono::milliseconds siteIconDelay{600};
+
     // How long the files must stay quiet after a change on disk before they are read, so that
     // an editor's write is read whole.
     static constexpr std::chrono::milliseconds externalChangeDelay{250};
@@ -486,6 +495,8 @@ private:
     QHash<QString, QHash<QString, BadgeStyle>> runtimeBadges_;
     bool displayRefreshScheduled_ = false;
     std::unique_ptr<QTimer> adaptiveTimer_;
+    std::unique_ptr<QTimer> siteIconRequest_;
+    QMetaObject::Connection siteIconObserver_;
     std::unique_ptr<QFileSystemWatcher> fileWatcher_;
     std::unique_ptr<QTimer> externalChangeTimer_;
     std::shared_ptr<ModelDialogs> dialogs_;

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class SiteIconCache;
 struct PlatformServices;
 
 // What a device model needs from whoever owns it (the device store) beyond its identity: where
@@ -31,4 +32,8 @@ struct ModelEnvironment {
     // Every MSD-TWO screen button carries the coloured alignment bars ("--calibrate"), so that
     // the image can be checked against the pad's screen cut-outs.
     bool calibrate = false;
+    // The program's site-icon cache: web-address keys are fetched their site's icon and redrawn
+    // when it arrives. Null means no site icons are fetched (the keys keep their globe unless
+    // the services' siteIcon finds one).
+    std::shared_ptr<SiteIconCache> siteIcons = nullptr;
 };
