@@ -23,11 +23,8 @@
 // home, the virtual pads only (never a real pad), and nothing but D-Bus and signals to talk to it.
 namespace {
 
-const QString displayPadID =
-    DeviceKind(DeviceKind::mountain)
-        .identity(VirtualPads::displayPadSerial, VirtualPads::displayPadLocation);
-const QString msdTwoID =
-    DeviceKind(DeviceKind::msdTwo).identity(VirtualPads::msdTwoSerial, VirtualPads::msdTwoLocation);
+const QString displayPadID = virtualDisplayPadID();
+const QString msdTwoID = virtualMsdTwoID();
 
 // The colour in the middle of DisplayPad key 1...12 in a picture of the whole pad.
 QColor keyColor(const QImage& picture, int key) {

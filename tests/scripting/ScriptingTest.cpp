@@ -24,11 +24,8 @@
 // through quorvelctl (and, where the client cannot express a value, through D-Bus itself).
 namespace {
 
-const QString displayPadID =
-    DeviceKind(DeviceKind::mountain)
-        .identity(VirtualPads::displayPadSerial, VirtualPads::displayPadLocation);
-const QString msdTwoID =
-    DeviceKind(DeviceKind::msdTwo).identity(VirtualPads::msdTwoSerial, VirtualPads::msdTwoLocation);
+const QString displayPadID = virtualDisplayPadID();
+const QString msdTwoID = virtualMsdTwoID();
 const QString sharedID = QStringLiteral("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
 
 struct CtlRun {

@@ -20,9 +20,7 @@ TEST(SiteIconCache, WebAddressKeyShowsTheSiteIconAlsoAfterARestartWithoutTheSite
     LoopbackSite site;
     site.serve("/", 200, "<link rel=icon sizes=64x64 href=/red.png>");
     site.serve("/red.png", 200, LoopbackSite::png(64, Qt::red));
-    const QString id =
-        DeviceKind(DeviceKind::mountain)
-            .identity(VirtualPads::displayPadSerial, VirtualPads::displayPadLocation);
+    const QString id = virtualDisplayPadID();
     SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
     QList<Binding>& keys = configuration.scenes[0].keys;
     keys[0].action = keys[1].action = "Open URL";

@@ -1,7 +1,9 @@
 #include "support/TestSupport.h"
 
+#include "app/VirtualPads.h"
 #include "core/ActionError.h"
 #include "core/Log.h"
+#include "device/DeviceKind.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -100,4 +102,14 @@ bool near(const QColor& actual, const QColor& expected, int tolerance) {
     return std::abs(actual.red() - expected.red()) <= tolerance &&
            std::abs(actual.green() - expected.green()) <= tolerance &&
            std::abs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+QString virtualDisplayPadID() {
+    return DeviceKind(DeviceKind::mountain)
+        .identity(VirtualPads::displayPadSerial, VirtualPads::displayPadLocation);
+}
+
+QString virtualMsdTwoID() {
+    return DeviceKind(DeviceKind::msdTwo)
+        .identity(VirtualPads::msdTwoSerial, VirtualPads::msdTwoLocation);
 }

@@ -62,6 +62,10 @@ class QColor;
 // Colours equal within `tolerance` per channel, alpha aside (JPEG and RGB565 are lossy).
 bool near(const QColor& actual, const QColor& expected, int tolerance = 3);
 
+// The device ids of the virtual DisplayPad and MSD-TWO that --simulate adds.
+QString virtualDisplayPadID();
+QString virtualMsdTwoID();
+
 // Lets gtest's failure messages take Qt text as they are: EXPECT_...() << name.
 inline std::ostream& operator<<(std::ostream& out, const QString& text) {
     return out << text.toStdString();
