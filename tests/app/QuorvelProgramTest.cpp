@@ -6,50 +6,29 @@
 #include "config/SettingsArchive.h"
 #include "device/virtual/VirtualMsdTwo.h"
 #include "model/Model.h"
-#include "support/LocalServers.h"
+#include "support/ProgramUnderTest.h"
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
-
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDir>
 
 #include <csignal>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-// The built program, driven from outside: a private session bus, its folders in a temporary
-// home, the virtual pads only (never a real pad), and nothing but D-Bus and signals to talk to it.
 namespace {
 
 const QString displayPadID = virtualDisplayPadID();
 const QString msdTwoID = virtualMsdTwoID();
 
-// The colour in the middle of DisplayPad key 1...12 in a picture of the whole pad.
 QColor keyColor(const QImage& picture, int key) {
-    return picture.pixelColor((key - 1) % 6 * 102 + 51, (key - 1) / 6 * 102 + 51);
+    return ProgramUnderTest::keyPixel(picture, key);
 }
 
-class QuorvelProgram : public ::testing::Test {
+class QuorvelProgram : public ::testing::Test, public ProgramUnderTest {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(bus.address().isEmpty()) << bus.log();
-        client = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(bus.address(), "black-box"));
-    }
     void TearDown() override {
-        for (QProcess* process : {&program, &second}) {
-            process->kill();
-            process->waitForFinished();
-        }
-        client.reset();
-        QDBusConnection::disconnectFromBus("black-box");
-    }
-
-    QString path(const QString& relative) const { return home.filePath(relative); }
-    QString settings(const QString& id, const QString& file) const {
-        return path("data/Quorvel/Devices/" + id + "/" + file);
+        second.kill();
+        second.waitForFinished();
     }
     // A bindings file for the virtual DisplayPad: one default scene, changed by `edit`.
     void writeDisplayPadScene(const std::function<void(QuorvelScene&)>& edit) {
@@ -57,95 +36,30 @@ protected:
         configuration.scenes = {DefaultConfiguration::scene(DeviceKind::mountain)};
         edit(configuration.scenes[0]);
         configuration.activeSceneID = configuration.scenes[0].id;
-        writeBytes(settings(displayPadID, "bindings.json"),
-                   ConfigurationJson::encode(configuration));
+        writeScenes(displayPadID, configuration);
     }
-    QProcessEnvironment environment(const QString& busAddress) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
-            env.insert(name, path(QString(name).toLower()));
-        }
-        env.insert("XDG_DATA_HOME", path("data"));
-        env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", busAddress);
-        return env;
-    }
-    // Headless unless `display` sets up the display variables.
-    void start(QProcess& process, const QString& busAddress, QStringList extra = {},
-               const std::function<void(QProcessEnvironment&)>& display = {}) {
-        QProcessEnvironment env = environment(busAddress);
-        extra << "--simulate"
-              << "--virtual-only";
-        display ? display(env) : void(extra << "--headless");
-        process.setProcessEnvironment(env);
-        endWithTest(process);
-        process.start(QUORVEL_EXECUTABLE, extra);
-        ASSERT_TRUE(process.waitForStarted()) << process.errorString();
-    }
-    // Runs one command line to its end: exit code and everything it printed.
     std::pair<int, QString> run(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(environment(bus.address()));
-        endWithTest(process);
-        process.start(QUORVEL_EXECUTABLE, arguments);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitCode(), output(process)};
+        const Outcome done = ProgramUnderTest::run(QUORVEL_EXECUTABLE, arguments);
+        return {done.exitCode, done.out + done.err};
     }
     int displayPadScenes() const {
         return int(ConfigurationJson::decodeConfiguration(
                        readFile(settings(displayPadID, "bindings.json")))
                        .scenes.size());
     }
-    QDBusMessage call(const QString& method, const QVariantList& arguments = {}) {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QuorvelApplication::serviceName, VirtualPadService::objectPath,
-            VirtualPadService::interfaceName, method);
-        message.setArguments(arguments);
-        return client->call(message, QDBus::Block, 10000);
-    }
     QList<VirtualPadEntry> listPads() {
-        return qdbus_cast<QList<VirtualPadEntry>>(call("ListPads").arguments().value(0));
-    }
-    QImage picture(const QString& pad) {
-        const QString file = path(pad + "-now.png");
-        EXPECT_EQ(call("SavePicture", {pad, file}).errorName(), "");
-        return QImage(file);
-    }
-    bool serviceUp() {
-        return client->interface()->isServiceRegistered(QuorvelApplication::serviceName) &&
-               call("ListPads").type() == QDBusMessage::ReplyMessage;
-    }
-    static QString output(QProcess& process) {
-        return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
-    }
-    static bool finished(QProcess& process) {
-        return waitUntil([&] { return process.state() == QProcess::NotRunning; },
-                         std::chrono::seconds(30));
+        return qdbus_cast<QList<VirtualPadEntry>>(callPads("ListPads").arguments().value(0));
     }
     // Starts a second copy, which must leave at once with a word and code 0.
     void secondCopyLeaves(const QString& busAddress) {
-        start(second, busAddress);
+        start(second, {}, busAddress);
         ASSERT_TRUE(finished(second));
         EXPECT_EQ(second.exitCode(), 0);
         EXPECT_TRUE(output(second).contains("already running"));
         EXPECT_EQ(program.state(), QProcess::Running);
     }
-    // Sends `signal` and returns the log once the program has ended with `code`.
-    QString quitWith(int signal, int code = 0) {
-        ::kill(static_cast<pid_t>(program.processId()), signal);
-        EXPECT_TRUE(finished(program));
-        const QString log = output(program);
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << log;
-        EXPECT_EQ(program.exitCode(), code) << log;
-        return log;
-    }
 
-    DbusDaemon bus;
-    QTemporaryDir home;
-    std::unique_ptr<QDBusConnection> client;
-    QProcess program, second;
+    QProcess second;
 };
 
 }  // namespace
@@ -156,9 +70,8 @@ TEST_F(QuorvelProgram, DrivesThePadsAndSettingsCommandsAndQuitsCleanlyOnSigterm)
     ASSERT_TRUE(red.save(path("key-one.png")));
     writeDisplayPadScene(
         [&](QuorvelScene& scene) { scene.keys[0].imagePath = path("key-one.png"); });
-    start(program, bus.address(), {"--save-pictures-at-quit", path("final"), "--calibrate"});
-    ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
-        << output(program);
+    start(program, {"--save-pictures-at-quit", path("final"), "--calibrate"});
+    ASSERT_TRUE(ready()) << output(program);
     const QList<VirtualPadEntry> pads = listPads();
     ASSERT_EQ(pads.size(), 2);
     EXPECT_EQ(QStringList({pads[0].name, pads[0].kind, pads[0].deviceID, pads[1].name, pads[1].kind,
@@ -211,7 +124,7 @@ TEST_F(QuorvelProgram, DrivesThePadsAndSettingsCommandsAndQuitsCleanlyOnSigterm)
         {{"Plug", {"displaypad"}}, ""},
         {{"PressButton", {"displaypad", 2}}, ""}};
     for (const auto& [method, expected] : calls) {
-        EXPECT_EQ(call(method.first, method.second).errorName(), expected) << method.first;
+        EXPECT_EQ(callPads(method.first, method.second).errorName(), expected) << method.first;
         if (method.first.endsWith("lug")) {
             EXPECT_EQ(listPads().value(0).plugged, method.first == "Plug");
         }
@@ -244,9 +157,8 @@ TEST_F(QuorvelProgram, DrivesThePadsAndSettingsCommandsAndQuitsCleanlyOnSigterm)
         EXPECT_TRUE(out.contains(expected)) << out;
         EXPECT_EQ(displayPadScenes(), scenes);
     }
-    QString log;
-    EXPECT_TRUE(waitUntil([&] { return (log += output(program)).contains(": 1 scenes added"); }))
-        << log;
+    EXPECT_TRUE(waitUntil([&] { return output(program).contains(": 1 scenes added"); }))
+        << output(program);
     // A bundle whose keys run commands needs --allow-scripts, at the running program and on the
     // files once it has quit alike.
     SettingsArchive archive = SettingsArchive::read(bundle + ".quorvel");
@@ -269,7 +181,7 @@ TEST_F(QuorvelProgram, DrivesThePadsAndSettingsCommandsAndQuitsCleanlyOnSigterm)
     };
     importsScripts();
 
-    log += quitWith(SIGTERM);
+    const QString log = quitWith(SIGTERM);
     EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit: quit frame shown on 2 pads, 0 failed"));
     // The quit frame cleared the artwork.
     const QImage last(path("final/displaypad.png"));
@@ -288,7 +200,7 @@ TEST_F(QuorvelProgram, DrivesThePadsAndSettingsCommandsAndQuitsCleanlyOnSigterm)
 
 TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
     const QString noBus = "unix:path=" + path("no-bus-here");
-    start(program, noBus);
+    start(program, {}, noBus);
     // Without a bus there is only the log to watch: the pads come up and get their settings.
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(settings(msdTwoID, "bindings.json")); },
                           std::chrono::seconds(30)))
@@ -327,29 +239,27 @@ TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.display.toStdString() + " signal " + std::to_string(row.signals.back()));
         QFile::remove(pidFile);
-        start(program, bus.address(), {}, [&](QProcessEnvironment& env) {
+        start(program, {}, {}, [&](QProcessEnvironment& env) {
             env.remove("QT_QPA_PLATFORM");
             if (!row.display.isEmpty()) {
                 env.insert("DISPLAY", row.display);
                 env.insert("WAYLAND_DISPLAY", path("no-wayland"));
             }
         });
-        ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
-            << output(program);
+        ASSERT_TRUE(ready()) << output(program);
         for (int key : {1, 2}) {
-            call("PressKey", {"displaypad", key});
-            call("ReleaseKey", {"displaypad", key});
+            callPads("PressKey", {"displaypad", key});
+            callPads("ReleaseKey", {"displaypad", key});
             ASSERT_TRUE(waitUntil([&] { return readFile(pidFile).toLongLong() > 0; }));
         }
         const qint64 script = readFile(pidFile).trimmed().toLongLong();
         // Signals sent together may arrive in either order: the second waits for the first quit.
-        QString log;
         if (row.signals.size() > 1) {
             ::kill(static_cast<pid_t>(program.processId()), row.signals.front());
-            ASSERT_TRUE(waitUntil([&] { return (log += output(program)).contains("quitting"); }))
-                << log;
+            ASSERT_TRUE(waitUntil([&] { return output(program).contains("quitting"); }))
+                << output(program);
         }
-        log += quitWith(row.signals.back(), row.exitCode);
+        const QString log = quitWith(row.signals.back(), row.exitCode);
         EXPECT_EQ(log.contains("quit frame shown on 2 pads"), row.exitCode == 0) << log;
         EXPECT_EQ(log.count("No display could be reached"), row.fallsBack ? 1 : 0) << log;
         EXPECT_TRUE(waitUntil([&] { return processGone(script); })) << "script left running";

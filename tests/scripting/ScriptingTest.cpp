@@ -3,14 +3,13 @@
 #include "config/DefaultConfiguration.h"
 #include "scripting/ScriptObjects.h"
 #include "scripting/ScriptingRegistry.h"
-#include "support/LocalServers.h"
 #include "support/ModelHarness.h"
+#include "support/ProgramUnderTest.h"
 #include "support/TestSupport.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,18 +27,9 @@ const QString displayPadID = virtualDisplayPadID();
 const QString msdTwoID = virtualMsdTwoID();
 const QString sharedID = QStringLiteral("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0");
 
-struct CtlRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-class Scripting : public ::testing::Test {
+class Scripting : public ::testing::Test, public ProgramUnderTest {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(bus.address().isEmpty()) << bus.log().toStdString();
-        client = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(bus.address(), "scripting-test"));
         // Two scenes on the DisplayPad, one on the MSD-TWO; both devices' key 1 carries the same
         // script id, and DisplayPad key 2 one that is no UUID.
         SavedConfiguration pad;
@@ -48,14 +38,12 @@ protected:
         pad.scenes[0].keys[0].scriptID = sharedID;
         pad.scenes[0].keys[1].scriptID = QStringLiteral("not-a-uuid");
         pad.activeSceneID = pad.scenes[0].id;
-        writeSettings(displayPadID, pad);
+        writeScenes(displayPadID, pad);
         SavedConfiguration msd = DefaultConfiguration::configuration(DeviceKind::msdTwo);
         msd.scenes[0].keys[0].scriptID = sharedID;
-        writeSettings(msdTwoID, msd);
+        writeScenes(msdTwoID, msd);
 
-        QProcessEnvironment env = environment(bus.address());
-        program.setProcessEnvironment(env);
-        program.start(QUORVEL_EXECUTABLE, {"--simulate", "--virtual-only", "--headless"});
+        start(program);
         ASSERT_TRUE(waitUntil(
             [&] {
                 const QJsonArray devices = listing()["devices"].toArray();
@@ -63,72 +51,22 @@ protected:
                        devices[1]["connected"].toBool();
             },
             std::chrono::seconds(30)))
-            << log().toStdString();
-    }
-    void TearDown() override {
-        program.kill();
-        program.waitForFinished();
-        client.reset();
-        QDBusConnection::disconnectFromBus("scripting-test");
+            << log();
     }
 
-    QString path(const QString& relative) const { return home.filePath(relative); }
-    void writeSettings(const QString& id, const SavedConfiguration& configuration) {
-        const QString folder = path("data/Quorvel/Devices/" + id);
-        QDir().mkpath(folder);
-        QFile out(folder + "/bindings.json");
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(ConfigurationJson::encode(configuration));
-    }
-    QProcessEnvironment environment(const QString& busAddress) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        for (const char* name :
-             {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
-            env.insert(name, path(QString(name).toLower()));
-        }
-        env.insert("XDG_DATA_HOME", path("data"));
-        env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", busAddress);
-        return env;
-    }
-    CtlRun ctl(const QStringList& arguments, const QString& busAddress = {}) {
-        QProcess process;
-        process.setProcessEnvironment(
-            environment(busAddress.isEmpty() ? bus.address() : busAddress));
-        process.start(QUORVELCTL_EXECUTABLE, arguments);
-        EXPECT_TRUE(process.waitForFinished(60000)) << arguments.join(' ').toStdString();
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+    Outcome ctl(const QStringList& arguments, const QString& busAddress = {}) {
+        return run(QUORVELCTL_EXECUTABLE, arguments, busAddress);
     }
     QJsonObject json(const QStringList& arguments) {
         return QJsonDocument::fromJson(ctl(QStringList{"--json"} + arguments).out.toUtf8())
             .object();
     }
     QJsonObject listing() { return json({"list"}); }
-    QString log() {
-        programLog += QString::fromUtf8(program.readAllStandardError());
-        return programLog;
-    }
-    QImage picture(const QString& pad) {
-        const QString file = path(pad + "-now.png");
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            "org.quorvel.Zodovuvur", "/org/quorvel/Zodovuvur/VirtualPads",
-            "org.quorvel.Zodovuvur.VirtualPads", "SavePicture");
-        message.setArguments({pad, file});
-        EXPECT_EQ(client->call(message).errorName(), "");
-        return QImage(file);
-    }
+    QString log() { return output(program); }
     // Waits until the DisplayPad's key shows `color` at (x, y) inside the key.
     bool keyShows(int key, int x, int y, QColor color) {
-        return waitUntil([&] {
-            const QImage image = picture("displaypad");
-            const QColor seen = image.pixelColor((key - 1) % 6 * 102 + x, (key - 1) / 6 * 102 + y);
-            return std::abs(seen.red() - color.red()) < 40 &&
-                   std::abs(seen.green() - color.green()) < 40 &&
-                   std::abs(seen.blue() - color.blue()) < 40;
-        });
+        return waitUntil(
+            [&] { return near(keyPixel(picture("displaypad"), key, x, y), color, 40); });
     }
     QString save(const QString& name, QColor color) {
         QImage image(64, 64, QImage::Format_RGB32);
@@ -136,12 +74,6 @@ protected:
         EXPECT_TRUE(image.save(path(name)));
         return path(name);
     }
-
-    DbusDaemon bus;
-    QTemporaryDir home;
-    std::unique_ptr<QDBusConnection> client;
-    QProcess program;
-    QString programLog;
 };
 
 }  // namespace
@@ -248,7 +180,7 @@ TEST_F(Scripting, RefusesBadRequestsWithTheirMessageAndChangesNothing) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments.join(' ').toStdString());
-        const CtlRun plain = ctl(row.arguments);
+        const Outcome plain = ctl(row.arguments);
         EXPECT_EQ(plain.exitCode, row.exitCode);
         EXPECT_TRUE(plain.err.contains(row.message)) << plain.err.toStdString();
         if (!row.error.isEmpty()) {
@@ -271,7 +203,7 @@ TEST_F(Scripting, RefusesBadRequestsWithTheirMessageAndChangesNothing) {
     call.setArguments({QVariant::fromValue(QDBusVariant(QString("3")))});
     EXPECT_EQ(client->call(call).errorName(), prefix + "InvalidValue");
 
-    const CtlRun absent = ctl({"list"}, empty.address());
+    const Outcome absent = ctl({"list"}, empty.address());
     EXPECT_EQ(absent.exitCode, 3);
     EXPECT_TRUE(absent.err.contains("Quorvel Zodovuvur is not running"))
         << absent.err.toStdString();
