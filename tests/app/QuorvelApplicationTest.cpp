@@ -13,29 +13,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(QuorvelApplication, WidgetsOnlyWithADisplayAndNotAskedToGoWithout) {
-    const struct {
-        const char* option;
-        const char* variable;
-        const char* value;
-        bool wanted;
-    } rows[] = {
-        {"--simulate", nullptr, nullptr, false}, {"--simulate", "DISPLAY", "", false},
-        {"--simulate", "DISPLAY", ":0", true},   {"--simulate", "WAYLAND_DISPLAY", "w-0", true},
-        {"--headless", "DISPLAY", ":0", false},  {"--list-devices", "DISPLAY", ":0", false},
-        {"--help", "DISPLAY", ":0", false},      {"--help-all", "DISPLAY", ":0", false},
-        {"--version", "DISPLAY", ":0", false}};
-    for (const auto& row : rows) {
-        QProcessEnvironment environment;
-        if (row.variable) {
-            environment.insert(row.variable, row.value);
-        }
-        EXPECT_EQ(QuorvelApplication::wantsDisplay({"quorvel", row.option}, environment),
-                  row.wanted)
-            << row.option << " " << (row.variable ? row.variable : "");
-    }
-}
-
 TEST(QuorvelApplication, QuitBeforeLaunchFinishesOnTheNextTurnOfTheEventLoop) {
     QTemporaryDir root;
     QuorvelApplication::Backends backends;
