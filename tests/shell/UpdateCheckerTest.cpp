@@ -1,12 +1,11 @@
 #include "shell/UpdateChecker.h"
 
+#include "support/LoopbackSite.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QNetworkAccessManager>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <optional>
 
@@ -46,29 +45,6 @@ TEST(UpdateChecker, ResultComparesThreeNumericComponents) {
 }
 
 namespace {
-// Answers each request on a loopback port with `response`; keeps what it read.
-struct OneAnswerServer {
-    explicit OneAnswerServer(const QByteArray& response) {
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this, response] {
-            QTcpSocket* socket = server.nextPendingConnection();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, response] {
-                if ((request += socket->readAll()).contains("\r\n\r\n")) {
-                    socket->write(response);
-                    socket->disconnectFromHost();
-                }
-            });
-        });
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
-    }
-    QUrl site() const { return QUrl(QString("http://127.0.0.1:%1/q").arg(server.serverPort())); }
-    QTcpServer server;
-    QByteArray request;
-};
-
-QByteArray httpResponse(int status, const QByteArray& body) {
-    return "HTTP/1.1 " + QByteArray::number(status) +
-           " X\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-}
 
 Result checked(const QUrl& site) {
     static QNetworkAccessManager network;
@@ -83,23 +59,26 @@ Result checked(const QUrl& site) {
 
 TEST(UpdateChecker, ChecksTheLatestVersionEndpointOverHttpOrNotAtAll) {
     const struct {
-        QByteArray response;
+        int status;
+        QByteArray body;
         Result expected;
     } cases[] = {
-        {httpResponse(200, R"({"latestVersion":"0.2.0"})"), Result::newerVersion},
-        {httpResponse(200, R"({"latestVersion":"0.1.0"})"), Result::upToDate},
-        {httpResponse(500, R"({"latestVersion":"0.2.0"})"), Result::unableToCheck},
-        {httpResponse(200, QByteArray(200 * 1024, ' ') + R"({"latestVersion":"0.2.0"})"),
-         Result::unableToCheck},
+        {200, R"({"latestVersion":"0.2.0"})", Result::newerVersion},
+        {200, R"({"latestVersion":"0.1.0"})", Result::upToDate},
+        {500, R"({"latestVersion":"0.2.0"})", Result::unableToCheck},
+        {200, QByteArray(200 * 1024, ' ') + R"({"latestVersion":"0.2.0"})", Result::unableToCheck},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.response.left(20).toStdString());
-        OneAnswerServer server(c.response);
-        EXPECT_EQ(checked(server.site()), c.expected);
-        EXPECT_TRUE(server.request.startsWith("GET /q/latest-version HTTP/1.1\r\n"));
-        EXPECT_TRUE(server.request.contains("\r\nAccept: application/json\r\n"));
+        SCOPED_TRACE(c.status);
+        LoopbackSite site;
+        site.serve("/q/latest-version", c.status, c.body);
+        EXPECT_EQ(checked(site.url("/q")), c.expected);
+        EXPECT_TRUE(site.lastRequest().startsWith("GET /q/latest-version HTTP/1.1\r\n"));
+        EXPECT_TRUE(site.lastRequest().contains("\r\nAccept: application/json\r\n"));
     }
-    QUrl refused = OneAnswerServer("").site();  // closed again at once
+    LoopbackSite closed;
+    const QUrl refused = closed.url("/q");
+    closed.stop();
     EXPECT_EQ(checked(refused), Result::unableToCheck);
 
     // The test build has no update site: no request, and the answer still comes later.

@@ -1,4 +1,4 @@
-#include "LoopbackSite.h"
+#include "support/LoopbackSite.h"
 #include "siteicons/SiteIconCache.h"
 #include "siteicons/SiteIconLoader.h"
 #include "support/TestSupport.h"

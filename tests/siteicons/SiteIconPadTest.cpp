@@ -1,4 +1,4 @@
-#include "LoopbackSite.h"
+#include "support/LoopbackSite.h"
 #include "app/QuorvelApplication.h"
 #include "app/VirtualPads.h"
 #include "config/ConfigurationJson.h"

@@ -28,8 +28,9 @@ public:
         serve(path, Answer{.status = status, .body = body});
     }
     QUrl url(const QString& path) const;
-    // Paths requested so far, in order.
+    // Paths requested so far, in order, and the whole head of the last request.
     const QStringList& requests() const { return requests_; }
+    const QByteArray& lastRequest() const { return lastRequest_; }
     void stop() { server_.close(); }
 
     static QByteArray png(int side, Qt::GlobalColor colour);
@@ -43,4 +44,5 @@ private:
     QTcpServer server_;
     QHash<QString, Answer> answers_;
     QStringList requests_;
+    QByteArray lastRequest_;
 };

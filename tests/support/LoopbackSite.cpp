@@ -1,4 +1,4 @@
-#include "LoopbackSite.h"
+#include "support/LoopbackSite.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -18,6 +18,7 @@ LoopbackSite::LoopbackSite() {
                     const QString path = QString::fromLatin1(request->split(' ').value(1));
                     request->prepend("done");
                     requests_.append(path);
+                    lastRequest_ = request->mid(4);
                     answer(socket, path);
                 }
             });
