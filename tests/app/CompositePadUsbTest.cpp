@@ -1,11 +1,7 @@
-#include "app/CompositeHidManager.h"
 #include "app/CompositePadUsb.h"
-#include "device/virtual/SimulatedHidManager.h"
-#include "device/virtual/VirtualDisplayPad.h"
-#include "device/virtual/VirtualMsdTwo.h"
+#include "device/ImageInterface.h"
+#include "device/UsbStatus.h"
 #include "support/TestSupport.h"
-
-#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -68,42 +64,4 @@ TEST(CompositePadUsb, OpensAndReenumeratesThroughTheMemberThatKnowsThePad) {
         EXPECT_EQ(usb.reenumerate(0x01200000), row.reenumerated);
     }
     EXPECT_EQ(busy->reenumerateCalls, 1);
-}
-
-TEST(CompositeHidManager, ReportsThePadsOfEveryMemberAsTheirOwnDevices) {
-    auto first = std::make_unique<SimulatedHidManager>();
-    auto second = std::make_unique<SimulatedHidManager>();
-    auto displayPad = VirtualDisplayPad::create(0x01100000);
-    auto msdTwo = VirtualMsdTwo::create(0x01200000);
-    first->add(displayPad);
-    second->add(msdTwo);
-    CompositeHidManager manager;
-    manager.add(std::move(first));
-    manager.add(std::move(second));
-    manager.add(nullptr);
-    EXPECT_EQ(manager.size(), 2u);
-
-    std::set<std::shared_ptr<HidDevice>> attached;
-    int reports = 0, removed = 0;
-    HidManager::Handlers handlers;
-    handlers.attached = [&](const std::shared_ptr<HidDevice>& device) { attached.insert(device); };
-    handlers.removed = [&](const std::shared_ptr<HidDevice>&) { ++removed; };
-    handlers.input = [&](uint32_t, const std::shared_ptr<HidDevice>& device, const QByteArray&) {
-        reports += device == msdTwo->device();
-    };
-    std::vector<HidManager::Matching> matching;
-    for (DeviceKind::Value value : DeviceKind::allCases) {
-        const DeviceKind kind(value);
-        matching.push_back({kind.vendorID(), kind.productID(), kind.usagePage()});
-    }
-    manager.start(matching, handlers);
-    ASSERT_TRUE(waitUntil([&] { return attached.size() == 2; }));
-    EXPECT_EQ(attached, (std::set{displayPad->device(), msdTwo->device()}));
-    msdTwo->pressScreenButton(3);
-    EXPECT_TRUE(waitUntil([&] { return reports == 1; }));
-    manager.stop();
-    // Reports of a stopped manager go nowhere, even those already on their way.
-    msdTwo->pressScreenButton(4);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(reports + removed, 1);
 }
