@@ -59,17 +59,17 @@ TEST(ShortcutRecorder, KeyStoresCodeMaskedFlagsAndLabelThenSaves) {
                                         SyntheticKeyEvent::key(0x28, shift | control, false)}));
 }
 
-// Escape cancels; keys that type nothing visible are labelled by their code; option and command
-// come through.
+// Escape cancels; keys that type nothing visible are labelled by their code; the signs come in
+// control, option, shift, command order.
 TEST(ShortcutRecorder, KeysBecomeLabelsOrCancel) {
     ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
     model->setRecording(3);
     QKeyEvent escape = keyPress(Qt::Key_Escape, KEY_ESC);
     EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &escape));
-    EXPECT_FALSE(model->recording());
-    EXPECT_FALSE(model->scenes()[0].keys[2].recordedShortcut);
-    EXPECT_FALSE(QFile::exists(bed.root() + "/pad-1/bindings.json")) << "nothing was saved";
+    EXPECT_FALSE(model->recording() || model->scenes()[0].keys[2].recordedShortcut);
+    const Qt::KeyboardModifiers all =
+        Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const struct {
         QKeyEvent event;
         const char* label;
@@ -79,8 +79,10 @@ TEST(ShortcutRecorder, KeysBecomeLabelsOrCancel) {
         {keyPress(Qt::Key_Space, KEY_SPACE, Qt::ShiftModifier, " "), "\u21e7Key 49", shift},
         {keyPress(Qt::Key_1, KEY_1, Qt::AltModifier | Qt::MetaModifier), "\u2325\u23181",
          option | command},
+        {keyPress(Qt::Key_K, KEY_K, all, "k"), "\u2303\u2325\u21e7\u2318K",
+         shift | control | option | command},
     };
-    for (int key = 1; key <= 3; ++key) {
+    for (int key = 1; key <= 4; ++key) {
         const auto& c = cases[key - 1];
         model->setRecording(key);
         const std::unique_ptr<QKeyEvent> press(c.event.clone());
@@ -90,16 +92,16 @@ TEST(ShortcutRecorder, KeysBecomeLabelsOrCancel) {
     }
 }
 
+// Modifiers alone and keys without a code keep recording and save nothing; window shortcuts do
+// not take the key.
 TEST(ShortcutRecorder, ModifiersAloneAndUnknownKeysKeepRecording) {
     ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
     model->setRecording(3);
     EXPECT_FALSE(swallowed(keyPress(Qt::Key_Shift, KEY_LEFTSHIFT, Qt::ShiftModifier)));
-    EXPECT_EQ(model->recording(), 3);
     QKeyEvent shortcut(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier);
     shortcut.ignore();
-    EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &shortcut));
-    EXPECT_TRUE(shortcut.isAccepted()) << "window shortcuts must not take the key";
+    EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &shortcut) && shortcut.isAccepted());
     EXPECT_TRUE(swallowed(keyPress(Qt::Key_LaunchB, 0)));
     EXPECT_EQ(model->recording(), 3);
     EXPECT_TRUE(model->message().contains(QStringLiteral("cannot be recorded")));
@@ -114,20 +116,9 @@ TEST(ShortcutRecorder, KeysPassOnUnlessAModelRecordsAnExistingControl) {
     const auto a = [] { return keyPress(Qt::Key_A, KEY_A, Qt::NoModifier, QStringLiteral("a")); };
     EXPECT_FALSE(swallowed(a()));
     model->setRecording(40);
-    EXPECT_FALSE(swallowed(a()));
-    EXPECT_FALSE(model->recording());
+    EXPECT_FALSE(swallowed(a()) || model->recording());
     EXPECT_EQ(model->message(), QStringLiteral("The control being recorded no longer exists"));
     model->setRecording(3);
     model.reset();
     EXPECT_FALSE(swallowed(a()));
-    QKeyEvent escape = keyPress(Qt::Key_Escape, KEY_ESC);
-    EXPECT_FALSE(QCoreApplication::sendEvent(qApp, &escape));
-}
-
-TEST(ShortcutRecorder, LabelSignsComeInControlOptionShiftCommandOrder) {
-    Model::KeyDownEvent event{0x28, shift | command | option | control | 0x1, QStringLiteral("k")};
-    EXPECT_EQ(Model::shortcutLabel(event), QStringLiteral("\u2303\u2325\u21e7\u2318K"));
-    event.modifierFlags = shift | command;
-    EXPECT_EQ(Model::shortcutLabel(event), QStringLiteral("\u21e7\u2318K"));
-    EXPECT_EQ(Model::shortcutLabel({0x7A, 0, {}}), QStringLiteral("Key 122"));
 }
