@@ -38,15 +38,12 @@ TEST(SettingsRoundTrip, ExportThenReplaceRestoresConfigurationAndPictures) {
     const QString bundle = QDir(harness.root()).filePath("device.quorvel");
     ASSERT_TRUE(model->exportSettings(false, bundle)) << model->message().toStdString();
     EXPECT_EQ(model->message(), "Device settings exported with artwork");
-    const SettingsArchive archive = SettingsArchive::read(bundle);
-    EXPECT_EQ(archive.scenes.size(), 3);
+    // The built-in icon travels as ordinary artwork at the key's size, with its licence.
     EXPECT_TRUE(QFile::exists(QDir(bundle).filePath("Lucide-LICENSE.txt")));
-    // The built-in icon travels as ordinary artwork, at the key's size.
-    const QString muteIcon = SettingsArchive::imagePath(before[0].id, 2);
-    ASSERT_TRUE(archive.images.contains(muteIcon));
-    EXPECT_EQ(ImageLoading::image(archive.images[muteIcon]).size(), QSize(102, 102));
+    const QByteArray muteIcon =
+        SettingsArchive::read(bundle).images.value(SettingsArchive::imagePath(before[0].id, 2));
+    EXPECT_EQ(ImageLoading::image(muteIcon).size(), QSize(102, 102));
 
-    model->clearAction(1);
     model->clearAction(5);
     ASSERT_TRUE(waitUntil([&] { return keyColor(*pad, 5) == QColor(Qt::black); }));
 
