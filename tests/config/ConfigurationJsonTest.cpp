@@ -158,9 +158,6 @@ TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage)
         {QByteArray(100000, '[') + QByteArray(100000, ']'),
          "the document must be a JSON object, not array"},
         {"", notJson + " ("},
-        {"{} trailing", "*"},
-        {"\xff\xfe{}", "*"},
-        {"{\"scenes\":[],\"activeSceneID\":\"\xc3\"}", "*"},
         {QByteArray(200000, '['), "*"},
     };
     for (const auto& [document, expected] : cases) {
