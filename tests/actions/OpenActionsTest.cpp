@@ -112,15 +112,13 @@ TEST_F(OpenActions, UrlIconOfNoWebAddressIsTheGlobeAndSearchIsTheHost) {
 TEST(OpenTargets, OnlyHttpAndHttpsAddressesWithAHostAreAcceptedAndBrowsersListOnce) {
     const std::pair<QString, QUrl> cases[] = {
         {"  \n https://example.com/page \t\n", QUrl("https://example.com/page")},
-        {"example.com/docs?q=1", QUrl("https://example.com/docs?q=1")},
         {"HTTPS://Example.com/", QUrl("HTTPS://Example.com/")},
         {"http://localhost:3000/app", QUrl("http://localhost:3000/app")},
         {"example.com:8080", {}},  // a port without a scheme reads as a scheme of its own
         {"ftp://example.com/file", {}},
         {"https://", {}},
         {" \n ", {}},
-        {"https://exa mple.com", {}},
-        {"https://[broken", {}}};
+        {"https://exa mple.com", {}}};
     for (const auto& [typed, expected] : cases) {
         EXPECT_EQ(OpenTargets::url(typed).value_or(QUrl()), expected) << typed;
     }

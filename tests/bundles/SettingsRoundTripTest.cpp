@@ -18,7 +18,7 @@ QImage artwork(const std::optional<QString>& path) {
 }  // namespace
 
 // Export, change the device, import the bundle back with "replace": the configuration and what
-// the pad shows are as before the export.
+// the pad shows are as before the export (the messages are the program test's to check).
 TEST(SettingsRoundTrip, ExportThenReplaceRestoresConfigurationAndPictures) {
     ModelHarness harness;
     const auto pad = ModelHarness::displayPad();
@@ -37,7 +37,6 @@ TEST(SettingsRoundTrip, ExportThenReplaceRestoresConfigurationAndPictures) {
 
     const QString bundle = QDir(harness.root()).filePath("device.quorvel");
     ASSERT_TRUE(model->exportSettings(false, bundle)) << model->message().toStdString();
-    EXPECT_EQ(model->message(), "Device settings exported with artwork");
     // The built-in icon travels as ordinary artwork at the key's size, with its licence.
     EXPECT_TRUE(QFile::exists(QDir(bundle).filePath("Lucide-LICENSE.txt")));
     const QByteArray muteIcon =
@@ -51,7 +50,6 @@ TEST(SettingsRoundTrip, ExportThenReplaceRestoresConfigurationAndPictures) {
     model->importSettings(bundle, {Model::ImportMode::replace, false},
                           [&](bool, const QString& message) { outcome = message; });
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
-    EXPECT_EQ(*outcome, "Device settings replaced");
 
     // The artwork now lives in the device's own folder, as the same picture; key 2 of the first
     // scene keeps the exported icon as its artwork.
