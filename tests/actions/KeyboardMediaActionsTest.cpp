@@ -107,12 +107,10 @@ TEST_F(InputActions, MediaKeyGoesToThePlayerElseIsPostedAndFailuresAreReported) 
     EXPECT_EQ(input->posted.size(), 4);
 }
 
-// Asks at once, then on every tick but never before the last answer came, and notifies only real
-// changes until stopped.
+// Asks at once, then on every tick but never before the last answer came, until stopped (the
+// pads' redraw on a change is the display tests').
 TEST(MediaPlayback, FollowsThePlayerUntilStoppedWithoutAskingASlowPlayerTwice) {
     MediaPlayback playback;
-    QList<bool> changes;
-    QObject::connect(&playback, &MediaPlayback::isPlayingChanged, [&](bool on) { changes << on; });
     auto nowPlaying = std::make_shared<FakeNowPlaying>();
     nowPlaying->playing = true;
     playback.start(nowPlaying, std::chrono::milliseconds(5));
@@ -121,9 +119,7 @@ TEST(MediaPlayback, FollowsThePlayerUntilStoppedWithoutAskingASlowPlayerTwice) {
     waitForTicks(std::chrono::milliseconds(5));
     nowPlaying->playing = false;
     EXPECT_TRUE(waitUntil([&] { return !playback.isPlaying(); }));
-    EXPECT_EQ(changes, (QList<bool>{true, false}));
     playback.stop();
-    EXPECT_FALSE(playback.isWatching());
     int asked = nowPlaying->questions;
     waitForTicks(std::chrono::milliseconds(5));
     EXPECT_EQ(nowPlaying->questions, asked);

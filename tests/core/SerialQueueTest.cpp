@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <atomic>
@@ -35,23 +34,6 @@ TEST(SerialQueue, RunsTasksInOrderOnItsThreadDelayedOnesWhenDue) {
     QStringList seen;
     ASSERT_TRUE(waitUntil([&] { return queue.sync([&] { seen = order; }) && seen.size() == 102; }));
     EXPECT_EQ(seen, expected);
-}
-
-// A tick that was already running may still finish; past one more interval nothing runs.
-TEST(SerialQueue, RepeatingTimerRunsUntilCancelledOrItsHandleIsDropped) {
-    SerialQueue queue("test.timer");
-    for (const bool cancel : {true, false}) {
-        std::atomic<int> ticks{0};
-        auto timer = queue.repeating(5ms, [&] { ++ticks; });
-        ASSERT_TRUE(timer && waitUntil([&] { return ticks >= 3; }));
-        cancel ? timer->cancel() : timer.reset();
-        queue.sync([] {});
-        const int after = ticks;
-        std::promise<void> later;
-        queue.asyncAfter(30ms, [&] { later.set_value(); });
-        later.get_future().wait();
-        EXPECT_EQ(ticks.load(), after) << (cancel ? "cancelled" : "dropped");
-    }
 }
 
 TEST(SerialQueue, ShutdownRunsQueuedTasksDropsDelayedOnesAndRefusesMore) {
@@ -107,23 +89,4 @@ TEST(SerialQueue, SurvivesThrowingTasksAndDestructionFromItsOwnTask) {
     queue.async([&] { laterRan = true; });
     queued.set_value();
     ASSERT_TRUE(waitUntil([&] { return destroyed && laterRan; }));
-}
-
-TEST(MainThread, RunOnMainFromAQueueArrivesOnTheMainThreadUnlessItsContextIsGone) {
-    SerialQueue queue("test.hop");
-    std::atomic<int> arrived{0};
-    queue.async([&] { runOnMain([&] { arrived = isMainThread() ? 1 : -1; }); });
-    ASSERT_TRUE(waitUntil([&] { return arrived != 0; }));
-    EXPECT_EQ(arrived, 1);
-    QObject keeper;
-    auto doomed = std::make_unique<QObject>(), gone = std::make_unique<QObject>();
-    bool ran = false, kept = false, dropped = false;
-    runOnMain(gone.get(), [&] { ran = true; });
-    runOnMainAfter(20ms, &keeper, [&] { kept = true; });
-    runOnMainAfter(20ms, doomed.get(), [&] { dropped = true; });
-    gone.reset();
-    QCoreApplication::processEvents();
-    doomed.reset();
-    ASSERT_TRUE(waitUntil([&] { return kept; }));
-    EXPECT_FALSE(ran || dropped);
 }
