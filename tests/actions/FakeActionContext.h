@@ -17,7 +17,6 @@
 #include <QStringList>
 
 #include <mutex>
-#include <ostream>
 
 inline void failWith(const QString& failure) {
     if (!failure.isEmpty()) {
@@ -171,7 +170,3 @@ public:
     QMap<QString, QImage> icons;
     QStringList opened;
 };
-
-inline void PrintTo(const InstalledBrowser& browser, std::ostream* out) {
-    *out << browser.id.toStdString() << " \"" << browser.name.toStdString() << '"';
-}

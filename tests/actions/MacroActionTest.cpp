@@ -1,6 +1,8 @@
+#include "actions/ActionCatalog.h"
 #include "actions/ActionQueue.h"
 #include "actions/AdjustmentAction.h"
 #include "actions/MacBrightnessActions.h"
+#include "actions/MediaPlayback.h"
 #include "actions/NoAction.h"
 #include "actions/PadBrightnessActions.h"
 #include "actions/SceneNavigationAction.h"
@@ -16,6 +18,7 @@
 #include <atomic>
 #include <stdexcept>
 #include <thread>
+#include <typeindex>
 
 namespace {
 
@@ -24,11 +27,9 @@ class BareAction : public AdjustmentAction {
 public:
     QString subject() const override { return "Bare"; }
     AdjustmentDirection direction() const override { return AdjustmentDirection::up; }
-    std::optional<QString> symbol() const override { return symbolName; }
+    std::optional<QString> symbol() const override { return std::nullopt; }
     void perform(const Binding&, ActionContext&) const override {}
     using MacroAction::runInBackground;
-
-    std::optional<QString> symbolName;
 };
 
 Binding dial(std::optional<int64_t> step = std::nullopt) {
@@ -39,20 +40,15 @@ Binding dial(std::optional<int64_t> step = std::nullopt) {
 
 }  // namespace
 
-TEST(MacroAction, DefaultsAskForNothingAndShowTheBuiltInIcon) {
-    BareAction action;
+// The icon drawn from an action's symbol is the pad's to check; None does nothing at all.
+TEST(MacroAction, DefaultsAskForNothingAndNoneDoesNothing) {
+    const BareAction action;
     FakeActionContext context;
     const Binding binding(3, "LCD key 3");
     EXPECT_TRUE(action.aliases().isEmpty() && action.isReady(binding, context));
     EXPECT_FALSE(action.icon(binding, context) || action.summary(context));
     EXPECT_EQ(action.artworkKey(binding), "");
     EXPECT_EQ(action.searchTerm(binding), "Bare up icon");
-    action.symbolName = "folder";
-    const std::optional<QImage> icon = action.icon(binding, context);
-    ASSERT_TRUE(icon.has_value());
-    EXPECT_EQ(icon->size(), QSize(100, 100));
-    EXPECT_EQ(icon->text("Description"), "Bare up");
-
     const NoAction none;
     none.perform(binding, context);
     EXPECT_TRUE(context.calls.isEmpty());
@@ -68,12 +64,10 @@ TEST(MacroAction, DefaultsAskForNothingAndShowTheBuiltInIcon) {
 TEST(MacroAction, BackgroundWorkReportsOnTheMainThreadUnlessTheContextIsGone) {
     FakeActionContext context;
     context.message = "Previous failure";
-    std::atomic<bool> ranOnQueue{false};
-    BareAction::runInBackground(context, [&] { ranOnQueue = ActionQueue::shared().isCurrent(); });
+    BareAction::runInBackground(context, [] {});
     BareAction::runInBackground(context, [] { throw ActionError::failed("Cannot set mute"); });
     BareAction::runInBackground(context, [] { throw std::runtime_error("disk on fire"); });
     ASSERT_TRUE(waitUntil([&] { return context.reports.size() == 3; }));
-    EXPECT_TRUE(ranOnQueue);
     EXPECT_EQ(context.reports, (QStringList{"", "Cannot set mute", "disk on fire"}));
     EXPECT_EQ(context.reportsOffMain, 0);
 
@@ -166,4 +160,67 @@ TEST(ScriptAction, TextTravelsUnchangedOffTheMainThreadAndFailuresReportTheRunne
                                                 {"/usr/bin/osascript", "-e", ""},
                                                 {scriptShell(), "-c", "exit 1"}}));
     EXPECT_EQ(runner->runsOnMain + context.reportsOffMain, 0);
+}
+
+// Every action in its group and order, as "name symbol [aliases]"; each name and alias leads
+// back to that very action.
+TEST(ActionCatalog, GroupsListEveryActionInOrderWithSymbolAndAliases) {
+    MediaPlayback::shared().update(false);
+    QStringList listed;
+    for (const ActionGroup& group : ActionCatalog::groups()) {
+        listed << group.name + ":";
+        for (const auto& action : group.actions) {
+            listed << action->name() + " " + action->symbol().value_or("-") +
+                          (action->aliases().isEmpty() ? ""
+                                                       : " [" + action->aliases().join(',') + "]");
+            for (const QString& name : QStringList{action->name()} + action->aliases()) {
+                EXPECT_EQ(&ActionCatalog::action(name), action.get()) << name;
+            }
+        }
+    }
+    EXPECT_EQ(listed.join("; "),
+              "Media & Audio:; Volume up volume-2; Volume down volume-1; Mute volume-x; "
+              "Previous track skip-back; Play/pause play; Next track skip-forward; Mac Display:; "
+              "Mac display brightness up sun; Mac display brightness down sun-dim; "
+              "Toggle Mac automatic brightness sun-moon; Pad Display:; "
+              "Pad brightness up sun [Display brightness up]; "
+              "Pad brightness down sun-dim [Display brightness down]; "
+              "Toggle pad adaptive brightness sun-moon; Scenes:; Next scene arrow-down; "
+              "Previous scene arrow-up; Keyboard & Automation:; Keystroke keyboard; "
+              "Open application -; Open folder folder; Open URL globe; AppleScript terminal; "
+              "Shell script terminal");
+    EXPECT_NE(dynamic_cast<const ShellScriptAction*>(&ActionCatalog::action("Shell script")),
+              nullptr);
+}
+
+TEST(ActionCatalog, AnyOtherNameResolvesToNoActionAndNoNameIsUsedTwice) {
+    for (const QString name : {"None", "", "volume up", " Mute", "Display brightness"}) {
+        const MacroAction& action = ActionCatalog::action(name);
+        EXPECT_EQ(std::type_index(typeid(action)), std::type_index(typeid(NoAction))) << name;
+    }
+    // An alias clashing with an alias counts as names do, and so does anything called "None".
+    const auto pad = [] {
+        return std::make_shared<PadBrightnessAdjustment>(AdjustmentDirection::up);
+    };
+    EXPECT_THROW(ActionCatalog::makeNameTable({{"A", {pad()}}, {"B", {pad()}}}), std::logic_error);
+    EXPECT_THROW(ActionCatalog::makeNameTable({{"A", {std::make_shared<NoAction>()}}}),
+                 std::logic_error);
+}
+
+// Summaries read the values they show from the context each time they are asked for.
+TEST(ActionCatalog, SummariesWithLiveValuesFromTheContext) {
+    FakeActionContext context;
+    context.brightness = 40;
+    const MacroAction& follow = ActionCatalog::action("Toggle pad adaptive brightness");
+    const QString text =
+        "Makes the pad follow the Mac display brightness, including automatic adjustments. "
+        "Currently %1. Manual pad brightness changes turn this off.";
+    EXPECT_EQ(follow.summary(context), text.arg("off"));
+    context.followMac = true;
+    EXPECT_EQ(follow.summary(context), text.arg("on"));
+    EXPECT_EQ(ActionCatalog::action("Pad brightness down").summary(context),
+              "Adjusts the pad display brightness. Current setting: 40%.");
+    EXPECT_EQ(ActionCatalog::action("Previous scene").summary(context),
+              "Cycles through scenes in order and wraps at either end.");
+    EXPECT_EQ(ActionCatalog::action("Mute").summary(context), std::nullopt);
 }

@@ -15,7 +15,7 @@
 namespace {
 
 // The window's side, as far as the editing operations see it: a picker that records what it
-// was asked to show.
+// was asked to crop.
 class RecordingPicker : public ArtworkPicker {
 public:
     double aspect = 0;

@@ -24,22 +24,6 @@ ConfigurationLoadResult<AppearanceMap> load(const QString& path,
 
 }  // namespace
 
-// Decoder exceptions of any kind become the problem.
-TEST(ConfigurationFile, NoFileIsMissingAReadableFileIsLoadedAndDecoderFailuresAreTheProblem) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("appearance.json");
-    EXPECT_TRUE(load(path).isMissing());
-    writeBytes(path, R"({"deviceName":"Desk"})");
-    const auto result = load(path);
-    ASSERT_TRUE(result.isLoaded());
-    EXPECT_EQ(result.value()->value("deviceName"), "Desk");
-    EXPECT_EQ(folderEntries(dir.path()), QStringList{"appearance.json"});
-    const auto odd = ConfigurationFile::load<int>(
-        path, [](const QByteArray&) -> int { throw std::runtime_error("odd data"); }, morning);
-    ASSERT_TRUE(odd.isMalformed());
-    EXPECT_TRUE(odd.recovery()->problem.endsWith("odd data"));
-}
-
 TEST(ConfigurationFile, UndecodableFileIsCopiedAsideUnderItsUtcDateNumberedWithinOneSecond) {
     QTemporaryDir dir;
     const QByteArray damaged = R"({"deviceName":3})";
@@ -69,35 +53,6 @@ TEST(ConfigurationFile, UndecodableFileIsCopiedAsideUnderItsUtcDateNumberedWithi
         writeBytes(dir.filePath(original), "x");
         EXPECT_EQ(ConfigurationFile::backUp(dir.filePath(original), morning), dir.filePath(backup));
     }
-}
-
-TEST(ConfigurationFile, FileThatCannotBeCopiedIsKeptAndTheReasonReported) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("appearance.json");
-    FailingFileSystem files;
-    files.failCopiesFrom.insert(path);
-    writeBytes(path, "not json");
-    auto result = load(path, files);
-    ASSERT_TRUE(result.isMalformed());
-    EXPECT_FALSE(result.recovery()->backupURL);
-    EXPECT_EQ(result.recovery()->backupProblem,
-              QString("“%1” couldn’t be copied: Permission denied").arg(path));
-    EXPECT_TRUE(result.recovery()->problem.startsWith(
-        "The file “appearance.json” isn’t in the correct format: the text is not valid JSON"));
-    EXPECT_EQ(readFile(path), "not json");
-
-    // Without permission to read, the copy cannot read either (where permissions bind).
-    if (permissionsAreEnforced()) {
-        QFile::setPermissions(path, QFileDevice::Permissions());
-        result = load(path);
-        ASSERT_TRUE(result.isMalformed());
-        EXPECT_FALSE(result.recovery()->backupURL);
-        EXPECT_FALSE(result.recovery()->backupProblem.value_or("").isEmpty());
-        EXPECT_TRUE(result.recovery()->problem.contains("appearance.json"));
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        EXPECT_EQ(readFile(path), "not json");
-    }
-    EXPECT_EQ(folderEntries(dir.path()), QStringList{"appearance.json"});
 }
 
 TEST(ConfigurationFile, FolderOrPipeInPlaceOfTheFileIsUnreadableNotMissingAndDoesNotBlock) {

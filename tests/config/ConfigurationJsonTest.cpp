@@ -52,10 +52,9 @@ Binding decodeBinding(const QString& binding) {
 
 }  // namespace
 
-TEST(ConfigurationJson, EveryFieldSurvivesAWriteAndAReadOnOneLineWithEscapedSlashes) {
-    const SavedConfiguration original = sampleConfiguration(4);
-    const QByteArray bytes = ConfigurationJson::encode(original);
-    EXPECT_EQ(ConfigurationJson::decodeConfiguration(bytes), original);
+// Round trips of every field are the store's to check; here, what the text looks like.
+TEST(ConfigurationJson, WritesOneLineWithEscapedSlashesExactNumbersAndUpperCaseUuids) {
+    const QByteArray bytes = ConfigurationJson::encode(sampleConfiguration(4));
     EXPECT_FALSE(bytes.contains('\n'));
     EXPECT_TRUE(bytes.contains(R"("argument":"cd \/tmp && echo \"done\" | tee \/tmp\/out\n")"));
     EXPECT_EQ(bytes.count('/'), bytes.count("\\/"));
@@ -66,9 +65,16 @@ TEST(ConfigurationJson, EveryFieldSurvivesAWriteAndAReadOnOneLineWithEscapedSlas
     const QString text = QString::fromStdString(ConfigurationJson::toJson(binding).dump());
     EXPECT_TRUE(text.contains("\"modifiers\":18446744073709551615"));
     EXPECT_EQ(decodeBinding(text), binding);
+    const QUuid id = QUuid::fromString(QString("6f9619ff-8b86-d011-b42d-00c04fc964ff"));
+    EXPECT_EQ(ConfigurationJson::uuidText(id), sceneID);
+    EXPECT_EQ(ConfigurationJson::uuidFromText("6f9619ff-8B86-d011-b42d-00c04fc964ff"), id);
+    for (const char* bad :
+         {"{6f9619ff-8b86-d011-b42d-00c04fc964ff}", "6f9619ff8b86d011b42d00c04fc964ff"}) {
+        EXPECT_FALSE(ConfigurationJson::uuidFromText(bad)) << bad;
+    }
 }
 
-TEST(ConfigurationJson, DefaultFileHasTheExpectedFormWithoutAbsentFieldsOrUnknownKeys) {
+TEST(ConfigurationJson, DefaultFileHasTheExpectedFormWithoutAbsentFields) {
     const SavedConfiguration configuration =
         DefaultConfiguration::configuration(DeviceKind::mountain);
     const QString text = QString::fromUtf8(ConfigurationJson::encode(configuration));
@@ -82,16 +88,9 @@ TEST(ConfigurationJson, DefaultFileHasTheExpectedFormWithoutAbsentFieldsOrUnknow
                                "browserBundleID", "scriptID", "scriptName", "imagePath"}) {
         EXPECT_FALSE(text.contains(absent)) << absent;
     }
-    EXPECT_EQ(text.count("\"name\":\"LCD key "), 12);
-    // Nulls read as absent; unknown keys are dropped.
+    // Nulls read as absent.
     EXPECT_EQ(decodeBinding(bindingWith("recordedShortcut", "null")), Binding(1, "a"));
     EXPECT_EQ(decodeBinding(bindingWith("imagePath", "null")), Binding(1, "a"));
-    const QByteArray written = ConfigurationJson::encode(ConfigurationJson::decodeConfiguration(
-        QString(R"({"version":3,"scenes":[{"id":"%1","colour":"red","keys":[]}],)"
-                R"("activeSceneID":"%1"})")
-            .arg(sceneID)
-            .toUtf8()));
-    EXPECT_FALSE(written.contains("version") || written.contains("colour"));
 }
 
 // Each row: a binding key, its JSON value ("" removes the key) and the message, "" when the
@@ -102,12 +101,10 @@ TEST(ConfigurationJson, BindingsThatBreakTheFormatAreUnreadableAndSayWhere) {
         {"argument", "", R"("scenes[0].keys[0]" lacks the required key "argument")"},
         {"name", "5", at + R"(name" must be a string, not number)"},
         {"keyCode", R"("12")", at + R"(keyCode" must be an integer, not string)"},
-        {"id", "true", at + R"(id" must be an integer, not boolean)"},
         {"imagePath", "7", at + R"(imagePath" must be a string, not number)"},
         // Ranges: 16 bits for key codes, unsigned 64 for modifiers, signed 64 for ids.
         {"keyCode", "65535", ""},
         {"keyCode", "65536", at + R"(keyCode" must be an integer from 0 to 65535, not 65536)"},
-        {"keyCode", "-1", "*"},
         {"modifiers", "18446744073709551615", ""},
         {"modifiers", "18446744073709551616", "*"},
         {"id", "-9223372036854775808", ""},
@@ -135,15 +132,12 @@ TEST(ConfigurationJson, BindingsThatBreakTheFormatAreUnreadableAndSayWhere) {
             << key << "=" << value << " gave " << message;
     }
     // Whole fractions read as integers.
-    const Binding fractions = decodeBinding(
-        R"({"id":3.0,"name":"a","action":"None","argument":"","keyCode":1.2e1,"modifiers":0.0,)"
-        R"("adjustmentStep":-5.0})");
-    EXPECT_EQ(fractions, [] {
-        Binding b(3, "a");
-        b.keyCode = 12;
-        b.adjustmentStep = -5;
-        return b;
-    }());
+    Binding fractions(3, "a");
+    fractions.keyCode = 12;
+    fractions.adjustmentStep = -5;
+    EXPECT_EQ(decodeBinding(R"({"id":3.0,"name":"a","action":"None","argument":"","keyCode":1.2e1,)"
+                            R"("modifiers":0.0,"adjustmentStep":-5.0})"),
+              fractions);
 }
 
 TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage) {
@@ -163,10 +157,6 @@ TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage)
         {QByteArray(100000, '[') + QByteArray(100000, ']'),
          "the document must be a JSON object, not array"},
         {"", notJson + " ("},
-        {"{\"scenes\":[", notJson},
-        {"{} trailing", "*"},
-        {"\xff\xfe{}", "*"},
-        {"{\"scenes\":[],\"activeSceneID\":\"\xc3\"}", "*"},
         {QByteArray(200000, '['), "*"},
     };
     for (const auto& [document, expected] : cases) {
@@ -175,39 +165,5 @@ TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage)
                     : expected.startsWith(notJson) ? message.startsWith(expected)
                                                    : message == expected)
             << document.left(60).toStdString() << " gave " << message;
-    }
-}
-
-TEST(ConfigurationJson, UuidsAreWrittenUpperCaseAndReadInAnyCase) {
-    const QUuid id = QUuid::fromString(QString("6f9619ff-8b86-d011-b42d-00c04fc964ff"));
-    EXPECT_EQ(ConfigurationJson::uuidText(id), sceneID);
-    EXPECT_EQ(ConfigurationJson::uuidFromText("6f9619ff-8B86-d011-b42d-00c04fc964ff"), id);
-    EXPECT_EQ(ConfigurationJson::uuidFromText("00000000-0000-0000-0000-000000000000"), QUuid());
-    for (const char* bad :
-         {"{6f9619ff-8b86-d011-b42d-00c04fc964ff}", "6f9619ff8b86d011b42d00c04fc964ff",
-          "6f9619ff-8b86-d011-b42d-00c04fc964fg"}) {
-        EXPECT_FALSE(ConfigurationJson::uuidFromText(bad)) << bad;
-    }
-    const SavedConfiguration read = ConfigurationJson::decodeConfiguration(
-        R"({"scenes":[{"id":"6f9619ff-8b86-d011-b42d-00c04fc964ff",)"
-        R"("keys":[]}],"activeSceneID":"6F9619FF-8b86-D011-B42D-00C04FC964FF"})");
-    EXPECT_EQ(read.scenes[0].id, id);
-    EXPECT_EQ(read.activeSceneID, id);
-    EXPECT_TRUE(ConfigurationJson::encode(read).contains(sceneID.toUtf8()));
-}
-
-TEST(ConfigurationJson, AppearanceIsAStringToStringObject) {
-    const AppearanceMap map{{"brightness", "80"}, {"deviceName", "Desk / left"}};
-    const QByteArray bytes = ConfigurationJson::encode(map);
-    EXPECT_EQ(bytes, QByteArray(R"({"brightness":"80","deviceName":"Desk \/ left"})"));
-    EXPECT_EQ(ConfigurationJson::decodeAppearance(bytes), map);
-    EXPECT_TRUE(ConfigurationJson::decodeAppearance("{}").isEmpty());
-    const QString notString = R"("brightness" must be a string, not number)";
-    for (const char* bad : {R"({"deviceName":"a","brightness":80})", R"({"brightness":1e400})",
-                            R"({"followMacBrightness":true})", R"(["a"])"}) {
-        const QString error = actionErrorOf([&] { ConfigurationJson::decodeAppearance(bad); });
-        EXPECT_TRUE(QString(bad).contains("brightness\":") ? error == notString
-                                                           : error != "(no error)")
-            << bad << " gave " << error;
     }
 }

@@ -24,18 +24,14 @@ const QString deviceID = "mountain-73657269616c2d414243";
 
 // Two states of different sizes, so that a torn write of one over the other could not pass for
 // either. Fixed ids, so that parent and child agree on them.
-SavedConfiguration writerConfiguration(int which) {
+std::pair<SavedConfiguration, DeviceAppearance> writerState(int which) {
     SavedConfiguration configuration = sampleConfiguration(which == 0 ? 24 : 40);
     for (qsizetype s = 0; s < configuration.scenes.size(); ++s) {
         configuration.scenes[s].id = QUuid::fromString(
             QString("00000000-0000-4000-8000-%1").arg(s + 1000 * which, 12, 10, QChar('0')));
     }
     configuration.activeSceneID = configuration.scenes.first().id;
-    return configuration;
-}
-
-DeviceAppearance writerAppearance(int which) {
-    return {QString("Pad %1").arg(which), 10 + which, which == 1};
+    return {configuration, {QString("Pad %1").arg(which), 10 + which, which == 1}};
 }
 
 // Runs before main() in the child: saves for ever (or until a generous limit, should the parent
@@ -46,12 +42,12 @@ DeviceAppearance writerAppearance(int which) {
         return false;
     }
     DeviceConfigurationStore store(QString::fromLocal8Bit(root), deviceID, DeviceKind::msdTwo);
-    const SavedConfiguration configurations[] = {writerConfiguration(0), writerConfiguration(1)};
+    const std::pair<SavedConfiguration, DeviceAppearance> states[] = {writerState(0),
+                                                                      writerState(1)};
     QElapsedTimer limit;
     limit.start();
     for (int save = 0; limit.elapsed() < 60000; ++save) {
-        const int which = save % 2;
-        const bool saved = store.save(configurations[which], writerAppearance(which)).ok();
+        const bool saved = store.save(states[save % 2].first, states[save % 2].second).ok();
         std::fputs(saved ? "saved\n" : "failed\n", stdout);
         std::fflush(stdout);
         if (!saved) {
@@ -65,7 +61,8 @@ DeviceAppearance writerAppearance(int which) {
 
 TEST(DeviceConfigurationStore, WriterKilledAtRandomMomentsAlwaysLeavesLoadableFiles) {
     QTemporaryDir root;
-    const SavedConfiguration expected[] = {writerConfiguration(0), writerConfiguration(1)};
+    const std::pair<SavedConfiguration, DeviceAppearance> states[] = {writerState(0),
+                                                                      writerState(1)};
     QRandomGenerator random(20261205);
     constexpr int kills = 100;
     for (int kill = 0; kill < kills; ++kill) {
@@ -99,9 +96,9 @@ TEST(DeviceConfigurationStore, WriterKilledAtRandomMomentsAlwaysLeavesLoadableFi
         SCOPED_TRACE("after kill " + std::to_string(kill));
         ASSERT_TRUE(store.configurationRecoveries().isEmpty())
             << store.configurationRecoveries().first().problem.toStdString();
-        ASSERT_TRUE(state.configuration == expected[0] || state.configuration == expected[1]);
-        ASSERT_TRUE(state.appearance == writerAppearance(0) ||
-                    state.appearance == writerAppearance(1));
+        ASSERT_TRUE(state.configuration == states[0].first ||
+                    state.configuration == states[1].first);
+        ASSERT_TRUE(state.appearance == states[0].second || state.appearance == states[1].second);
         // Loading swept away whatever temporary file the kill left behind.
         ASSERT_EQ(folderEntries(store.folderPath()),
                   (QStringList{"appearance.json", "bindings.json"}));

@@ -5,60 +5,18 @@
 
 using Codes = QList<int>;
 
-// Reports reach the binding of each control that went down; reports that are no control events
-// (a reply, a short report, another kind's report) change nothing.
-TEST(Model, ReportsRunTheBindingsOfTheControlsThatWentDown) {
-    ModelHarness bed;
-    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
-    model->receive(displayPadKeyReport({3}));
-    model->receive(displayPadKeyReport({3, 5}));
-    model->receive(displayPadKeyReport({3, 5}));
-    const QString message = model->message();
-    model->receive(hexBytes("11 80 00 00 01") + QByteArray(59, '\0'));
-    model->receive(displayPadKeyReport({3, 5, 6}).left(47));
-    model->receive(msdTwoReport(2));
-    EXPECT_EQ(model->heldKeys(), (std::set<int>{3, 5}));
-    EXPECT_EQ(model->message(), message);
-    model->receive(displayPadKeyReport({}));
-    EXPECT_TRUE(model->heldKeys().empty());
-    model->receive(displayPadKeyReport({3}));
-
-    auto msd = bed.model(DeviceKind::msdTwo, keystrokeScenes(DeviceKind::msdTwo), "msd-1");
-    QByteArray notOk = msdTwoReport(2);
-    notOk[5] = 'N';
-    msd->receive(notOk);
-    msd->receive(msdTwoReport(2).left(9));
-    msd->receive(displayPadKeyReport({2}));
-    ASSERT_EQ(DeviceKind(DeviceKind::msdTwo).dial(0x50)->counterclockwise, 0x50);
-    msd->receive(msdTwoReport(0x50));
-    msd->receive(msdTwoReport(0x50));  // one press per detent
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{3, 5, 3, 0x50, 0x50}));
-}
-
-TEST(Model, PressShowsNameArrowAndStoredActionName) {
-    ModelHarness bed;
-    SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain);
-    configuration.scenes[0].keys[2].action = QStringLiteral("None");
-    configuration.scenes[0].keys[3].action = QStringLiteral("volume up");  // no such action
-    auto model = bed.model(DeviceKind::mountain, configuration);
-    model->handle(3);
-    EXPECT_EQ(model->message(), QStringLiteral("LCD key 3 \u2192 None"));
-    model->handle(4);
-    EXPECT_EQ(model->message(), QStringLiteral("LCD key 4 \u2192 volume up"));
-    model->handle(5);
-    EXPECT_EQ(model->message(), QString()) << "a keystroke that was posted clears the line";
-}
-
-// Only the active scene's binding runs; nothing runs while recording a shortcut (held keys stay
-// current) or while shutting down.
-TEST(Model, PressRunsTheActiveBindingUnlessRecordingOrShuttingDown) {
+// Reports reach the active scene's binding of each control that went down, one press per dial
+// detent; nothing runs while recording a shortcut (held keys stay current) or shutting down.
+TEST(Model, ReportsRunTheActiveBindingsUnlessRecordingOrShuttingDown) {
     ModelHarness bed;
     SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain, 2);
     configuration.scenes[1].keys[0].keyCode = 40;
     configuration.activeSceneID = configuration.scenes[1].id;
     auto model = bed.model(DeviceKind::mountain, configuration);
-    model->handle(1);
-    model->handle(13);  // no such key
+    model->receive(displayPadKeyReport({1}));
+    model->receive(displayPadKeyReport({1, 3}));
+    model->receive(msdTwoReport(2));  // another kind's report
+    model->handle(13);                // no such key
     model->setRecording(9);
     model->receive(displayPadKeyReport({5}));
     EXPECT_EQ(model->heldKeys(), (std::set<int>{5}));
@@ -67,15 +25,57 @@ TEST(Model, PressRunsTheActiveBindingUnlessRecordingOrShuttingDown) {
     model->receive(displayPadKeyReport({5}));
     model->setShuttingDown();
     model->receive(displayPadKeyReport({1}));
-    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{40, 5}));
+    auto msd = bed.model(DeviceKind::msdTwo, keystrokeScenes(DeviceKind::msdTwo), "msd-1");
+    msd->receive(displayPadKeyReport({2}));
+    msd->receive(msdTwoReport(0x50));
+    msd->receive(msdTwoReport(0x50));
+    EXPECT_EQ(bed.input->pressedKeyCodes(), (Codes{40, 3, 5, 0x50, 0x50}));
 }
 
-TEST(Model, KeystrokeWithoutInputPermissionShowsOnlyTheHint) {
+// A keystroke that could not be posted shows only the reason.
+TEST(Model, PressShowsNameArrowAndStoredActionNameOrWhyTheKeystrokeFailed) {
     ModelHarness bed;
+    SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain);
+    configuration.scenes[0].keys[2].action = QStringLiteral("None");
+    configuration.scenes[0].keys[3].action = QStringLiteral("volume up");  // no such action
+    auto model = bed.model(DeviceKind::mountain, configuration);
+    const std::pair<int, QString> presses[] = {
+        {3, "LCD key 3 \u2192 None"}, {4, "LCD key 4 \u2192 volume up"}, {5, ""}};
+    for (const auto& [key, message] : presses) {
+        model->handle(key);
+        EXPECT_EQ(model->message(), message);
+    }
     bed.input->problem = QStringLiteral("Cannot write to /dev/uinput");
-    auto model = bed.model(DeviceKind::mountain, keystrokeScenes(DeviceKind::mountain));
     EXPECT_FALSE(model->requestAccessibilityAccess());
     model->handle(2);
-    EXPECT_TRUE(bed.input->posted.isEmpty());
-    EXPECT_TRUE(model->message().contains(bed.input->problem)) << model->message().toStdString();
+    EXPECT_EQ(bed.input->pressedKeyCodes(), Codes{5});
+    EXPECT_TRUE(model->message().contains(bed.input->problem)) << model->message();
+}
+
+// Pressing a screen button runs its binding, then the button is sent again (the pad draws a
+// border on press); dials have no border to repair.
+TEST(Model, ScreenButtonPressRunsItsBindingThenResendsOnlyThatButton) {
+    ModelHarness harness;
+    auto pad = ModelHarness::msdTwo();
+    harness.putScenes(ModelHarness::idOf(*pad), keystrokeScenes(DeviceKind::msdTwo));
+    Model* model = harness.attach(pad);
+    ASSERT_NE(model, nullptr);
+    const auto uploads = [&] {
+        QList<int> counts;
+        for (int key = 1; key <= VirtualMsdTwo::buttonCount; ++key) {
+            counts << pad->imagesReceived(key);
+        }
+        return counts;
+    };
+    QList<int> expected = uploads();
+    pad->sendControl(0x50);
+    pad->pressScreenButton(4);
+    ++expected[3];
+    EXPECT_TRUE(waitUntil([&] { return uploads() == expected; }));
+    EXPECT_EQ(harness.input->pressedKeyCodes(), (QList<int>{0x50, 4}));
+    EXPECT_EQ(pad->buttonBytes(4), model->keyImages()->at(3));
+    pad->pressScreenButton(6);
+    ++expected[5];
+    EXPECT_TRUE(waitUntil([&] { return uploads() == expected; }));
+    EXPECT_EQ(pad->protocolErrors(), 0);
 }

@@ -21,13 +21,6 @@ QStringList folderEntries(const QString& folder) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-bool permissionsAreEnforced() {
-    QTemporaryDir dir;
-    writeBytes(dir.filePath("probe"), "x");
-    QFile::setPermissions(dir.filePath("probe"), QFileDevice::Permissions());
-    return !QFile(dir.filePath("probe")).open(QIODevice::ReadOnly);
-}
-
 SavedConfiguration scenesOf(int count, DeviceKind kind) {
     SavedConfiguration configuration;
     for (int index = 0; index < count; ++index) {

@@ -12,9 +12,6 @@
 void writeBytes(const QString& path, const QByteArray& bytes);
 // The names in `folder`, hidden ones included, without "." and "..".
 QStringList folderEntries(const QString& folder);
-// Whether file permissions stop this process (they do not for root or with CAP_DAC_OVERRIDE).
-// Found out by trying, not by asking for the user id.
-bool permissionsAreEnforced();
 
 // Scenes with the default bindings of `kind`, each with a fresh id, the first active.
 SavedConfiguration scenesOf(int count, DeviceKind kind);

@@ -8,18 +8,18 @@
 
 namespace {
 
-std::optional<bool> send(NowPlaying& nowPlaying, MediaCommand command) {
-    std::optional<bool> answer;
-    nowPlaying.sendCommand(command, [&](bool accepted) { answer = accepted; });
-    waitUntil([&] { return answer.has_value(); });
-    return answer;
+// The answer to `ask`, once it came.
+std::optional<bool> answer(const std::function<void(std::function<void(bool)>)>& ask) {
+    std::optional<bool> result;
+    ask([&](bool value) { result = value; });
+    waitUntil([&] { return result.has_value(); });
+    return result;
 }
-
+std::optional<bool> send(NowPlaying& nowPlaying, MediaCommand command) {
+    return answer([&](auto done) { nowPlaying.sendCommand(command, done); });
+}
 std::optional<bool> isPlaying(NowPlaying& nowPlaying) {
-    std::optional<bool> answer;
-    nowPlaying.requestIsPlaying([&](bool playing) { answer = playing; });
-    waitUntil([&] { return answer.has_value(); });
-    return answer;
+    return answer([&](auto done) { nowPlaying.requestIsPlaying(done); });
 }
 
 }  // namespace
@@ -56,9 +56,4 @@ TEST(MprisNowPlaying, WithoutABusNothingIsAccepted) {
     EXPECT_FALSE(nowPlaying.isAvailable());
     EXPECT_EQ(isPlaying(nowPlaying), false);
     EXPECT_EQ(send(nowPlaying, MediaCommand::nextTrack), false);
-    EXPECT_EQ(mediaKeyEvents(MediaCommand::previousTrack),
-              (QList<SyntheticKeyEvent>{SyntheticKeyEvent::mediaKey(18, true),
-                                        SyntheticKeyEvent::mediaKey(18, false)}));
-    EXPECT_EQ(mediaKeyEvents(MediaCommand::playPause).first().mediaKeyType, 16);
-    EXPECT_EQ(mediaKeyEvents(MediaCommand::nextTrack).last().mediaKeyType, 17);
 }

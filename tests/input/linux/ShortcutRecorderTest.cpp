@@ -1,5 +1,4 @@
 #include "support/ModelHarness.h"
-#include "support/PadReports.h"
 
 #include "model/ShortcutRecorder.h"
 
@@ -33,43 +32,18 @@ bool swallowed(QKeyEvent event) {
 }
 }  // namespace
 
-// Only the active scene of the recording model changes; the file is saved and the pad key then
-// types what was recorded.
-TEST(ShortcutRecorder, KeyStoresCodeMaskedFlagsAndLabelThenSaves) {
-    ModelHarness bed;
-    SavedConfiguration configuration = keystrokeScenes(DeviceKind::mountain, 2);
-    configuration.activeSceneID = configuration.scenes[1].id;
-    auto recording = bed.model(DeviceKind::mountain, configuration);
-    auto other = bed.model(DeviceKind::mountain, configuration, QStringLiteral("pad-2"));
-    recording->setRecording(3);
-    EXPECT_TRUE(swallowed(keyPress(Qt::Key_K, KEY_K,
-                                   Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier,
-                                   QStringLiteral("\x0b"))));
-    EXPECT_FALSE(recording->recording());
-    const Binding& recorded = recording->scenes()[1].keys[2];
-    EXPECT_EQ(recorded.keyCode, 0x28);
-    EXPECT_EQ(recorded.modifiers, shift | control);
-    EXPECT_EQ(recorded.recordedShortcut, QStringLiteral("\u2303\u21e7K"));
-    EXPECT_EQ(bed.stored().scenes[1].keys[2], recorded);
-    EXPECT_EQ(recording->scenes()[0].keys[2].recordedShortcut, QStringLiteral("Key 3"));
-    EXPECT_EQ(other->scenes()[1].keys[2].recordedShortcut, QStringLiteral("Key 3"));
-    recording->receive(displayPadKeyReport({3}));
-    EXPECT_EQ(bed.input->posted,
-              (QList<SyntheticKeyEvent>{SyntheticKeyEvent::key(0x28, shift | control, true),
-                                        SyntheticKeyEvent::key(0x28, shift | control, false)}));
-}
-
-// Escape cancels; keys that type nothing visible are labelled by their code; option and command
-// come through.
+// Escape cancels; keys that type nothing visible are labelled by their code; the signs come in
+// control, option, shift, command order, other flags masked; what was recorded is saved (typing it
+// is the model input's to check).
 TEST(ShortcutRecorder, KeysBecomeLabelsOrCancel) {
     ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
     model->setRecording(3);
     QKeyEvent escape = keyPress(Qt::Key_Escape, KEY_ESC);
     EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &escape));
-    EXPECT_FALSE(model->recording());
-    EXPECT_FALSE(model->scenes()[0].keys[2].recordedShortcut);
-    EXPECT_FALSE(QFile::exists(bed.root() + "/pad-1/bindings.json")) << "nothing was saved";
+    EXPECT_FALSE(model->recording() || model->scenes()[0].keys[2].recordedShortcut);
+    const Qt::KeyboardModifiers all =
+        Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const struct {
         QKeyEvent event;
         const char* label;
@@ -79,8 +53,10 @@ TEST(ShortcutRecorder, KeysBecomeLabelsOrCancel) {
         {keyPress(Qt::Key_Space, KEY_SPACE, Qt::ShiftModifier, " "), "\u21e7Key 49", shift},
         {keyPress(Qt::Key_1, KEY_1, Qt::AltModifier | Qt::MetaModifier), "\u2325\u23181",
          option | command},
+        {keyPress(Qt::Key_K, KEY_K, all | Qt::KeypadModifier, "k"), "\u2303\u2325\u21e7\u2318K",
+         shift | control | option | command},
     };
-    for (int key = 1; key <= 3; ++key) {
+    for (int key = 1; key <= 4; ++key) {
         const auto& c = cases[key - 1];
         model->setRecording(key);
         const std::unique_ptr<QKeyEvent> press(c.event.clone());
@@ -88,18 +64,20 @@ TEST(ShortcutRecorder, KeysBecomeLabelsOrCancel) {
         EXPECT_EQ(model->scenes()[0].keys[key - 1].recordedShortcut, QString::fromUtf8(c.label));
         EXPECT_EQ(model->scenes()[0].keys[key - 1].modifiers, c.modifiers);
     }
+    EXPECT_EQ(model->scenes()[0].keys[3].keyCode, 0x28);
+    EXPECT_EQ(bed.stored().scenes[0].keys, model->scenes()[0].keys);
 }
 
+// Modifiers alone and keys without a code keep recording and save nothing; window shortcuts do
+// not take the key.
 TEST(ShortcutRecorder, ModifiersAloneAndUnknownKeysKeepRecording) {
     ModelHarness bed;
     auto model = bed.model(DeviceKind::mountain);
     model->setRecording(3);
     EXPECT_FALSE(swallowed(keyPress(Qt::Key_Shift, KEY_LEFTSHIFT, Qt::ShiftModifier)));
-    EXPECT_EQ(model->recording(), 3);
     QKeyEvent shortcut(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier);
     shortcut.ignore();
-    EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &shortcut));
-    EXPECT_TRUE(shortcut.isAccepted()) << "window shortcuts must not take the key";
+    EXPECT_TRUE(QCoreApplication::sendEvent(qApp, &shortcut) && shortcut.isAccepted());
     EXPECT_TRUE(swallowed(keyPress(Qt::Key_LaunchB, 0)));
     EXPECT_EQ(model->recording(), 3);
     EXPECT_TRUE(model->message().contains(QStringLiteral("cannot be recorded")));
@@ -114,20 +92,9 @@ TEST(ShortcutRecorder, KeysPassOnUnlessAModelRecordsAnExistingControl) {
     const auto a = [] { return keyPress(Qt::Key_A, KEY_A, Qt::NoModifier, QStringLiteral("a")); };
     EXPECT_FALSE(swallowed(a()));
     model->setRecording(40);
-    EXPECT_FALSE(swallowed(a()));
-    EXPECT_FALSE(model->recording());
+    EXPECT_FALSE(swallowed(a()) || model->recording());
     EXPECT_EQ(model->message(), QStringLiteral("The control being recorded no longer exists"));
     model->setRecording(3);
     model.reset();
     EXPECT_FALSE(swallowed(a()));
-    QKeyEvent escape = keyPress(Qt::Key_Escape, KEY_ESC);
-    EXPECT_FALSE(QCoreApplication::sendEvent(qApp, &escape));
-}
-
-TEST(ShortcutRecorder, LabelSignsComeInControlOptionShiftCommandOrder) {
-    Model::KeyDownEvent event{0x28, shift | command | option | control | 0x1, QStringLiteral("k")};
-    EXPECT_EQ(Model::shortcutLabel(event), QStringLiteral("\u2303\u2325\u21e7\u2318K"));
-    event.modifierFlags = shift | command;
-    EXPECT_EQ(Model::shortcutLabel(event), QStringLiteral("\u21e7\u2318K"));
-    EXPECT_EQ(Model::shortcutLabel({0x7A, 0, {}}), QStringLiteral("Key 122"));
 }
