@@ -40,16 +40,3 @@ TEST(InputDecoding, MsdTwoReportCarriesOneControl) {
         EXPECT_FALSE(InputDecoding::msdTwoControl(malformed)) << malformed.toHex().data();
     }
 }
-
-TEST(InputDecoding, EventsFollowThePadKind) {
-    std::set<int> held;
-    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::mountain, displayPadKeyReport({2, 9}), held),
-              (Events{2, 9}));
-    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::msdTwo, msdTwoReport(0x35), held),
-              (Events{53}));
-    EXPECT_EQ(held, (std::set<int>{2, 9})) << "MSD-TWO reports leave DisplayPad state alone";
-    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::msdTwo, displayPadKeyReport({1}), held),
-              (Events{}));
-    EXPECT_EQ(InputDecoding::controlEvents(DeviceKind::mountain, msdTwoReport(1), held),
-              (Events{}));
-}
