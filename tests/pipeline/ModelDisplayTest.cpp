@@ -85,10 +85,9 @@ TEST(Model, ReplacedArtworkFileRendersThatKeyAgainAndTheOthersFromTheCache) {
     EXPECT_EQ(pad->imagesReceived(5), otherUploads);      // and only that key sent
 }
 
-// Icons and badges on the pad go through the scripting interface in tests/scripting; the
-// editor's preview of the configured artwork ignores the runtime icon, and a badge without a
-// value is not drawn.
-TEST(Model, RuntimeIconIsNotTheConfiguredPreviewAndValuelessBadgesAreNotDrawn) {
+// A runtime icon wins over the artwork file, though not in the editor's preview of the configured
+// artwork; a badge without a value is not drawn, a shown one is.
+TEST(Model, RuntimeIconWinsOverTheArtworkFileAndValuelessBadgesAreNotDrawn) {
     ModelHarness harness;
     auto pad = ModelHarness::displayPad();
     SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::mountain);
@@ -107,6 +106,13 @@ TEST(Model, RuntimeIconIsNotTheConfiguredPreviewAndValuelessBadgesAreNotDrawn) {
     EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::green); }));
     EXPECT_EQ(model->configuredKeyPreview(binding)->pixelColor(5, 5), QColor(Qt::red));
     EXPECT_EQ(model->keyPreview(binding)->size(), green.size());  // not redrawn with a badge
+    BadgeStyle shown(7, true, QStringLiteral("#0000FF"), QStringLiteral("top left"), true);
+    model->setRuntimeBadges(*binding.scriptID, {{shown.position, shown}});
+    EXPECT_NE(model->keyPreview(binding)->size(), green.size());
+    // Clearing both brings the configured artwork back.
+    model->setRuntimeIcon(*binding.scriptID, QImage());
+    model->setRuntimeBadges(*binding.scriptID, {});
+    EXPECT_TRUE(waitUntil([&] { return near(keyColor(*pad, 1), Qt::red); }));
 }
 
 // Without a pad nothing is drawn or sent, brightness changes are refused with a hint, and the

@@ -147,19 +147,24 @@ TEST_F(DisplayPadSession, FailedStartsNameTheirCause) {
 }
 
 // Each wait is far longer than the test's deadline: only the stop can end it, and nothing more
-// reaches the pad afterwards. An image interface held elsewhere makes the session wait between
-// open attempts, a silent pad for the activation echo.
+// reaches the pad afterwards. The session waits between open attempts for an image interface
+// held elsewhere (0), for the echo of a silent pad (1), and in the settle pause (2).
 TEST_F(DisplayPadSession, StopEndsAnyWaitAtOnce) {
-    for (const bool echo : {false, true}) {
-        SCOPED_TRACE(echo ? "for the activation echo" : "between open retries");
+    for (const int wait : {0, 1, 2}) {
+        SCOPED_TRACE(wait);
         SessionTiming custom = timing();
-        (echo ? custom.activationTimeout : custom.retryPause) = 600s;
-        echo ? pad->setAnswering(false) : pad->failImageInterfaceOpen(UsbStatus::exclusiveAccess);
+        (wait == 0   ? custom.retryPause
+         : wait == 1 ? custom.activationTimeout
+                     : custom.settlePause) = 600s;
+        wait == 0 ? pad->failImageInterfaceOpen(UsbStatus::exclusiveAccess)
+                  : pad->setAnswering(wait != 1);
         makeSession(custom);
         session->start(displayPadFrame(1), {}, 50);
         // The pad counts its first opening.
-        ASSERT_TRUE(
-            waitUntil([&] { return (echo ? pad->counters().reports : pad->openAttempts()) == 1; }));
+        ASSERT_TRUE(waitUntil([&] {
+            return wait == 2 ? log.contains("DisplayPad activation acknowledged")
+                             : (wait == 0 ? pad->openAttempts() : pad->counters().reports) == 1;
+        }));
         const auto seen = [this] {
             return std::tuple(pad->counters().reports, pad->openAttempts(), pad->imagesReceived(),
                               pad->brightness());
@@ -168,7 +173,7 @@ TEST_F(DisplayPadSession, StopEndsAnyWaitAtOnce) {
         session->stop();
         ASSERT_TRUE(waitUntilIdle(session));
         EXPECT_EQ(failures.messages(),
-                  echo ? QStringList{"DisplayPad disconnected"} : QStringList());
+                  wait == 1 ? QStringList{"DisplayPad disconnected"} : QStringList());
         EXPECT_EQ(seen(), before);
         EXPECT_EQ(readyCalls, 0);
         // The stop closes the image interface in a task of its own, after the running one.
@@ -197,6 +202,14 @@ TEST_F(DisplayPadSession, AFailingChunkFailsItsKeyAndTheNextUploadResendsFromThe
     // The last complete upload is still the reference, so key 1 goes again with key 2.
     EXPECT_EQ(pad->counters().transfers, 2 * chunksPerKey);
     expectPadShows(frame);
+}
+
+TEST_F(DisplayPadSession, APadThatVanishesMidUploadFailsTheStartAndIsRemoved) {
+    pad->vanishAfterTransfers(chunksPerKey + 10);
+    EXPECT_FALSE(start(displayPadFrame(1)));
+    EXPECT_TRUE(waitUntil([this] { return !harness.removed.empty(); }));
+    EXPECT_EQ(failures.messages(),
+              QStringList{"DisplayPad key 2: Image transfer failed: 0xe00002c0"});
 }
 
 // The quit frame is drawn, then the session stops; a finish answers even when the owner has

@@ -57,7 +57,7 @@ TEST_F(LCDSession, StartSendsTheOpeningSequenceTheFrameAndAKeepAlive) {
     EXPECT_EQ(pad->protocolErrors(), 0);
 
     // The pad shows the background the right way round (each button's bytes go to their place in
-    // ThreeRapidUpdatesCollapseIntoTheNewest).
+    // ImagesAreSentInWholeReports).
     EXPECT_EQ(pad->background().pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_TRUE(near(pad->background().pixel(0, 1), QColor(0, 0, 255), 8));
     expectBrightnessClamped();
@@ -121,23 +121,6 @@ TEST_F(LCDSession, OnlyWhatChangedIsSent) {
     EXPECT_EQ(pad->backgroundsReceived(), 2);
     EXPECT_EQ(pad->imagesReceived(1), 2);
     EXPECT_TRUE(near(pad->picture().pixel(2, 2), Qt::white, 8));
-}
-
-TEST_F(LCDSession, ThreeRapidUpdatesCollapseIntoTheNewest) {
-    // The pause after the background keeps the start busy while the updates arrive.
-    SessionTiming slow = timing();
-    slow.backgroundSettle = 300ms;
-    makeSession(slow);
-    session->start(buttons(0), black, 50);
-    for (int seed : {1, 2, 3}) {
-        session->update(buttons(seed), black);
-    }
-    ASSERT_TRUE(waitUntil([this] { return readyCalls == 1; }));
-    ASSERT_TRUE(waitUntilIdle(session));
-    for (int key = 1; key <= 6; ++key) {
-        EXPECT_EQ(pad->imagesReceived(key), 2) << "button " << key;
-        EXPECT_EQ(pad->buttonBytes(key), buttons(3)[key - 1]);
-    }
 }
 
 TEST_F(LCDSession, OnlyTheLastPressWithinTheRepairDelayIsRepaired) {
