@@ -91,13 +91,8 @@ protected:
 // are not: the pad's own keyboard collection, someone else's vendor page. Reports pass unchanged
 // both ways, output reports with report id zero.
 TEST_F(LinuxHidManager, PadsAreReportedWithTheirPropertiesAndReportsPassUnchanged) {
-    PadTestbed::HidInterface keyboard = displayPad(), foreign = displayPad("4");
-    keyboard.usagePage = 0x0001;
-    keyboard.interfaceNumber = 0;
-    foreign.usb.vendorID = 0x046d;
-    foreign.usb.productID = 0xc52b;
-    testbed.addHid(keyboard);
-    testbed.addHid(foreign);
+    testbed.addHid({.usb = displayPad().usb, .usagePage = 0x0001});
+    testbed.addHid({.usb = {.devpath = "4", .vendorID = 0x046d, .productID = 0xc52b}});
     const auto mountainNode = testbed.addHid(displayPad());
     const auto msdNode = testbed.addHid(msdTwo());
     manager.start(bothKinds(), handlers());
