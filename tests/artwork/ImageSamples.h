@@ -22,3 +22,13 @@ QByteArray encoded(const QImage& image, const char* format);
 QImage filled(int width, int height, const QColor& color);
 // Whether two colours are equal within `tolerance` per 8-bit channel, alpha included.
 bool near(QRgb actual, const QColor& expected, int tolerance = 8);
+// The bounding box (y down) of the pixels that pass `test`.
+template <typename Test>
+QRect boundsWhere(const QImage& image, Test test) {
+    QRect box;
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+        const int x = i % image.width(), y = i / image.width();
+        box |= test(image.pixel(x, y)) ? QRect(x, y, 1, 1) : QRect();
+    }
+    return box;
+}

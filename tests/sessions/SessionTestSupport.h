@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/MainThread.h"
+#include "device/DeviceKind.h"
 #include "device/PadDisplaySession.h"
 #include "device/virtual/SimulatedHidManager.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QImage>
 
@@ -17,30 +19,53 @@
 
 // Failures reported by a session, collected from its queue.
 struct Failures {
-    std::shared_ptr<std::pair<std::mutex, QStringList>> state =
-        std::make_shared<std::pair<std::mutex, QStringList>>();
+    struct State {
+        std::mutex mutex;
+        QStringList messages;
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
     PadDisplaySession::Failure callback() {
         return [s = state](const ActionError& error) {
-            std::lock_guard lock(s->first);
-            s->second << error.message();
+            std::lock_guard lock(s->mutex);
+            s->messages << error.message();
         };
     }
     QStringList messages() const {
-        std::lock_guard lock(state->first);
-        return state->second;
+        std::lock_guard lock(state->mutex);
+        return state->messages;
     }
     int count() const { return int(messages().size()); }
 };
 
-// A pad under the simulated HID manager, with its attachment and input reports in view.
+// A pad under the simulated HID manager, with its attachment in view and its input reports
+// going to `onInput` (a session's `receive`).
 struct SimulatedPadHarness {
     SimulatedHidManager manager;
     std::shared_ptr<HidDevice> device;
     std::vector<std::shared_ptr<HidDevice>> removed;
-    QList<QByteArray> inputs;
-    std::function<void(const QByteArray&)> onInput;  // besides `inputs` (a session's `receive`)
+    std::function<void(const QByteArray&)> onInput;
 
-    void startWith(const std::shared_ptr<VirtualPad>& pad);
+    void startWith(const std::shared_ptr<VirtualPad>& pad) {
+        manager.add(pad);
+        std::vector<HidManager::Matching> matching;
+        for (DeviceKind kind : DeviceKind::allCases) {
+            matching.push_back({kind.vendorID(), kind.productID(), kind.usagePage()});
+        }
+        HidManager::Handlers handlers;
+        handlers.attached = [this](const std::shared_ptr<HidDevice>& added) { device = added; };
+        handlers.removed = [this](const std::shared_ptr<HidDevice>& gone) {
+            removed.push_back(gone);
+            device = device == gone ? nullptr : device;
+        };
+        handlers.input = [this](uint32_t, const std::shared_ptr<HidDevice>& from,
+                                const QByteArray& report) {
+            if (from == device && onInput) {
+                onInput(report);
+            }
+        };
+        manager.start(std::move(matching), std::move(handlers));
+        waitUntil([this] { return device != nullptr; });
+    }
 };
 
 // Lets the session's queue run empty: queued work holds its session, so it is idle once nothing
@@ -141,13 +166,43 @@ protected:
 };
 
 // A DisplayPad key image (BGR bytes) of one colour.
-QByteArray solidKey(const QColor& color);
+inline QByteArray solidKey(const QColor& color) {
+    const char bgr[] = {char(color.blue()), char(color.green()), char(color.red())};
+    return QByteArray(bgr, 3).repeated(102 * 102);
+}
+
 // A DisplayPad key image whose pixel (x, y) is red 2x, green 2y, blue `blue`.
-QByteArray gradientKey(int blue);
+inline QByteArray gradientKey(int blue) {
+    QByteArray bytes;
+    for (int i = 0; i < 102 * 102; ++i) {
+        bytes.append(char(blue)).append(char(2 * (i / 102))).append(char(2 * (i % 102)));
+    }
+    return bytes;
+}
+
 // Twelve keys of distinct colours, shifted by `seed` so that frames differ in every key.
-QList<QByteArray> displayPadFrame(int seed);
+inline QList<QByteArray> displayPadFrame(int seed) {
+    QList<QByteArray> frame;
+    for (int key = 0; key < 12; ++key) {
+        frame << solidKey(QColor::fromHsv((key * 30 + seed * 7) % 360, 255, 100 + seed * 10 % 150));
+    }
+    return frame;
+}
 
 // A 64 x 64 JPEG of one colour, as the artwork code would hand it over.
-QByteArray jpegButton(const QColor& color);
+inline QByteArray jpegButton(const QColor& color) {
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 95);
+    return bytes;
+}
+
 // The 153600-byte RGB565 background of one colour, stored a quarter turn clockwise.
-QByteArray solidBackground(const QColor& color);
+inline QByteArray solidBackground(const QColor& color) {
+    const int value = (color.red() * 31 / 255) << 11 | (color.green() * 63 / 255) << 5 |
+                      (color.blue() * 31 / 255);
+    return QByteArray(1, char(value & 0xff)).append(char(value >> 8)).repeated(320 * 240);
+}

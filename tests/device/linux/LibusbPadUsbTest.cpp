@@ -15,6 +15,7 @@ TEST(LibusbStatus, LibusbErrorsBecomeCodesOfTheSameMeaning) {
                                               {LIBUSB_ERROR_NO_DEVICE, 0xe00002c0},
                                               {LIBUSB_ERROR_TIMEOUT, 0xe00002d6},
                                               {LIBUSB_ERROR_IO, 0xe00002ca},
+                                              {LIBUSB_ERROR_OVERFLOW, UsbStatus::overrun},
                                               {LIBUSB_ERROR_PIPE, UsbStatus::pipeStalled},
                                               {LIBUSB_ERROR_OTHER, UsbStatus::error},
                                               {-1000, UsbStatus::error}};

@@ -1,9 +1,14 @@
+#include "device/UsbStatus.h"
 #include "device/linux/HidrawDevice.h"
+#include "support/TestSupport.h"
+#include "support/umockdev/PadTestbed.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include <unistd.h>
 

@@ -64,13 +64,9 @@ struct Resolved {
     UMockdevIoctlData* data = nullptr;
 };
 
-usbdevfs_urb* urbOf(UMockdevIoctlData* data) {
-    return reinterpret_cast<usbdevfs_urb*>(data->data);
-}
-
+// A control URB's length counts its data stage only, not the setup packet before it.
 void finishUrb(UMockdevIoctlData* urb, int status, int shortBy) {
-    usbdevfs_urb* fields = urbOf(urb);
-    // A control URB's length counts its data stage only, not the setup packet before it.
+    auto* fields = reinterpret_cast<usbdevfs_urb*>(urb->data);
     const int setup = fields->type == USBDEVFS_URB_TYPE_CONTROL ? setupSize : 0;
     fields->status = status;
     fields->actual_length = status == 0 ? std::max(0, fields->buffer_length - setup - shortBy) : 0;
@@ -85,9 +81,7 @@ PadTestbed::~PadTestbed() {
     g_object_unref(testbed_);
     g_object_unref(ioctls_);
     for (auto& [devnode, node] : nodes_) {
-        for (auto* urbs : {&node.pending, &node.done}) {
-            std::for_each(urbs->begin(), urbs->end(), g_object_unref);
-        }
+        std::for_each(node.done.begin(), node.done.end(), g_object_unref);
     }
 }
 
@@ -147,12 +141,10 @@ QString PadTestbed::addUsb(const UsbPad& pad) {
         }
     }
     const QString devnode = QString::asprintf("/dev/bus/usb/%03d/%03d", pad.bus, nextDevnum_);
-    {
-        std::lock_guard lock(mutex_);
-        UsbNode& node = nodes_[devnode];
-        node.interfaces[0] = {pad.driver0, pad.driver0};
-        node.interfaces[1] = {pad.driver1, pad.driver1};
-    }
+    locked([&] {
+        nodes_[devnode].interfaces = {{0, {pad.driver0, pad.driver0}},
+                                      {1, {pad.driver1, pad.driver1}}};
+    });
     // Attached before the device exists, so that libusb's first open already reaches it.
     attach(devnode);
     QString interfaces = interfaceHex(0, 0, 0x03, {{0x81, 0x03}});
@@ -176,20 +168,17 @@ void PadTestbed::removeNode(const QString& devnode) {
     EXPECT_TRUE(QFile::remove(path)) << path.toStdString();
 }
 
-std::vector<PadTestbed::Request> PadTestbed::requests(const QString& devnode) const {
-    std::lock_guard lock(mutex_);
-    std::vector<Request> result;
-    std::copy_if(requests_.begin(), requests_.end(), std::back_inserter(result),
-                 [&](const Request& r) { return devnode.isEmpty() || r.devnode == devnode; });
+std::vector<PadTestbed::Request> PadTestbed::requests(const QString& devnode,
+                                                      const QString& name) const {
+    std::vector<Request> result = locked([&] { return requests_; });
+    std::erase_if(result, [&](const Request& r) {
+        return (!devnode.isEmpty() && r.devnode != devnode) || (!name.isEmpty() && r.name != name);
+    });
     return result;
 }
 
 QByteArray PadTestbed::driver(const QString& devnode, int interface) const {
-    std::lock_guard lock(mutex_);
-    const auto node = nodes_.find(devnode);
-    return node == nodes_.end() || !node->second.interfaces.contains(interface)
-               ? QByteArray()
-               : node->second.interfaces.at(interface).driver;
+    return locked([&] { return nodes_.at(devnode).interfaces.at(interface).driver; });
 }
 
 gboolean PadTestbed::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
@@ -225,25 +214,6 @@ void PadTestbed::handleHidraw(UMockdevIoctlClient* client) {
         *data.as<int>() = 32;
         umockdev_ioctl_client_complete(client, 0, 0);
     }
-}
-
-int PadTestbed::checkControlRecipient(UsbNode& node, const QByteArray& setup) {
-    if (setup.size() < setupSize) {
-        return EINVAL;
-    }
-    const auto requestType = static_cast<uint8_t>(setup[0]);
-    // The kernel lets vendor requests through, and checks requests to an interface against the
-    // handle's claims: an unclaimed interface without a driver is claimed on the spot, one that
-    // another driver holds refuses the request.
-    if ((requestType & 0x60) == 0x40 || (requestType & 0x1F) != 0x01) {
-        return 0;
-    }
-    Interface& interface = node.interfaces[static_cast<uint8_t>(setup[4])];
-    if (interface.driver != "usbfs" && !interface.driver.isEmpty()) {
-        return EBUSY;
-    }
-    interface.driver = "usbfs";
-    return 0;
 }
 
 void PadTestbed::handleUsbfs(UMockdevIoctlClient* client) {
@@ -285,9 +255,10 @@ void PadTestbed::handleUsbfs(UMockdevIoctlClient* client) {
             const int value = number();
             record("claim", value);
             Interface& interface = node.interfaces[value];
-            const bool taken = request == USBDEVFS_CLAIMINTERFACE ? !interface.driver.isEmpty()
-                                                                  : interface.driver == "usbfs";
-            const int error = behaviour_.claimErrno ? behaviour_.claimErrno : taken ? EBUSY : 0;
+            const int error = (request == USBDEVFS_CLAIMINTERFACE ? !interface.driver.isEmpty()
+                                                                  : interface.driver == "usbfs")
+                                  ? EBUSY
+                                  : 0;
             if (error == 0) {
                 interface.driver = "usbfs";
             }
@@ -319,9 +290,7 @@ void PadTestbed::handleUsbfs(UMockdevIoctlClient* client) {
             }
             if (code == USBDEVFS_CONNECT) {
                 record("connect", fields->ifno);
-                const int error = behaviour_.connectErrno      ? behaviour_.connectErrno
-                                  : interface.driver.isEmpty() ? 0
-                                                               : EBUSY;
+                const int error = interface.driver.isEmpty() ? 0 : EBUSY;
                 if (error == 0) {
                     interface.driver = interface.boundBefore;
                 }
@@ -344,9 +313,10 @@ void PadTestbed::handleUsbfs(UMockdevIoctlClient* client) {
             record("reset", -1);
             return complete(behaviour_.resetErrno);
         case USBDEVFS_SUBMITURB: {
+            // Every URB is taken at once, with the status and length the test asked for.
             UMockdevIoctlData* urb =
                 umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
-            usbdevfs_urb* fields = urbOf(urb);
+            const auto* fields = reinterpret_cast<usbdevfs_urb*>(urb->data);
             QByteArray data;
             if (fields->buffer_length > 0) {
                 const Resolved buffer(urb, offsetof(usbdevfs_urb, buffer),
@@ -355,30 +325,8 @@ void PadTestbed::handleUsbfs(UMockdevIoctlClient* client) {
             }
             requests_.push_back(
                 {devnode, QStringLiteral("urb"), -1, fields->type, fields->endpoint, data});
-            const int refused = fields->type == USBDEVFS_URB_TYPE_CONTROL
-                                    ? checkControlRecipient(node, data)
-                                    : behaviour_.submitErrno;
-            if (refused != 0) {
-                g_object_unref(urb);
-                return complete(refused);
-            }
-            if (behaviour_.urbsComplete) {
-                finishUrb(urb, behaviour_.urbStatus, behaviour_.urbShortBy);
-                node.done.push_back(urb);
-            } else {
-                node.pending.push_back(urb);
-            }
-            return complete(0);
-        }
-        case USBDEVFS_DISCARDURB: {
-            record("discard", -1);
-            if (node.pending.empty()) {
-                return complete(EINVAL);
-            }
-            // All pending URBs belong to the one transfer that timed out; any order will do.
-            finishUrb(node.pending.back(), -ENOENT, 0);
-            node.done.push_back(node.pending.back());
-            node.pending.pop_back();
+            finishUrb(urb, behaviour_.urbStatus, behaviour_.urbShortBy);
+            node.done.push_back(urb);
             return complete(0);
         }
         case USBDEVFS_REAPURB:
@@ -452,10 +400,6 @@ PadTestbed::Node PadTestbed::addHid(const HidInterface& interface) {
         tcsetattr(node.master, TCSANOW, &mode);
     }
     return node;
-}
-
-void PadTestbed::answerIoctls(const Node& node) {
-    attach(node.devnode);
 }
 
 void PadTestbed::change(const Node& node) {

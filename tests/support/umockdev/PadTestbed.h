@@ -16,13 +16,12 @@ struct _UMockdevIoctlData;
 
 // A fake machine for the Linux backends, built with umockdev from device records: pads are USB
 // devices in sysfs below the hubs of their port path, with raw descriptors and a usbfs node, and
-// HID interfaces with a hidraw node. The ioctls that hidapi and libusb make on the nodes are
-// answered as the kernel would and recorded, so tests check what reached the pad. A hidraw node
-// is a pseudo-terminal whose other end the test holds.
+// HID interfaces with a hidraw node (a pseudo-terminal whose other end the test holds). The
+// ioctls that hidapi and libusb make on the nodes are answered as the kernel would and recorded.
 //
 // Needs umockdev's preload library (ctest runs these suites under it). USB devices must exist
-// before a libusb context is made: libusb reads the bus when it starts. Built on the main thread;
-// ioctls are answered on umockdev's thread, hence the lock; the accessors work from any thread.
+// before a libusb context is made: libusb reads the bus when it starts. ioctls are answered on
+// umockdev's thread, hence the lock.
 class PadTestbed {
     mutable std::mutex mutex_;
     template <typename F>
@@ -60,16 +59,13 @@ public:
     };
     // How the USB device answers; errno values, 0 for success.
     struct Behaviour {
-        int claimErrno = 0, disconnectErrno = 0;
-        int disconnectFailsFrom = 0;  // the interface from which unbinding fails
-        int connectErrno = 0, resetErrno = 0, alternateErrno = 0;
-        int submitErrno = 0;       // refusing a data URB outright
-        int urbStatus = 0;         // status of a URB that was taken (a negative errno)
-        int urbShortBy = 0;        // bytes the device leaves untaken of each URB
-        bool urbsComplete = true;  // false: URBs stay pending until the host discards them
+        int disconnectErrno = 0, disconnectFailsFrom = 0;  // from that interface on
+        int resetErrno = 0, alternateErrno = 0;
+        int urbStatus = 0;   // of each URB (a negative errno)
+        int urbShortBy = 0;  // bytes the device leaves untaken of each URB
     };
     // A usbfs request that changes the device: "claim", "release", "disconnect", "connect",
-    // "reset", "urb", "discard", "alternate" (`endpoint` holds the setting).
+    // "reset", "urb", "alternate" (`endpoint` holds the setting).
     struct Request {
         QString devnode, name;
         int interface = -1;
@@ -93,22 +89,23 @@ public:
     void setBehaviour(const Behaviour& behaviour) {
         locked([&] { behaviour_ = behaviour; });
     }
-    // Queries (capabilities, bound driver) are answered but not recorded.
-    std::vector<Request> requests(const QString& devnode = {}) const;
-    // usbfs requests this fake kernel does not know (answered with ENOTTY), by number.
+    // Of one node, or all, and of one name, or all; queries (capabilities, bound driver) are not
+    // recorded.
+    std::vector<Request> requests(const QString& devnode = {}, const QString& name = {}) const;
+    // usbfs requests this fake kernel does not know (answered with ENOTTY).
     std::vector<unsigned long> unknownRequests() const {
         return locked([&] { return unknown_; });
     }
     // The driver bound to an interface of the node now, "usbfs" while a program holds it.
     QByteArray driver(const QString& devnode, int interface) const;
     void clearRequests() {
-        locked([&] { requests_.clear(), unknown_.clear(); });
+        locked([&] { requests_.clear(); });
     }
 
     // Adds the interface and announces its hidraw node as udev does.
     Node addHid(const HidInterface& interface);
     // Makes a node added with `answerIoctls` false a working one.
-    void answerIoctls(const Node& node);
+    void answerIoctls(const Node& node) { attach(node.devnode); }
     // Announces a change of the node, as `udevadm trigger` does.
     void change(const Node& node);
     // Announces the node's removal and takes its USB device away.
@@ -127,16 +124,6 @@ public:
     }
 
 private:
-    struct Interface {
-        QByteArray driver;
-        QByteArray boundBefore;  // the kernel driver to bind again after a program's release
-    };
-    struct UsbNode {
-        std::map<int, Interface> interfaces;
-        std::vector<_UMockdevIoctlData*> pending;  // submitted URBs, owned references
-        std::vector<_UMockdevIoctlData*> done;
-    };
-
     static int onIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
     void handleHidraw(_UMockdevIoctlClient* client);
     void handleUsbfs(_UMockdevIoctlClient* client);
@@ -144,15 +131,19 @@ private:
     QString addDevice(int bus, const QString& devpath, int vendorID, int productID,
                       const QString& descriptors, const QString& extra = {});
     void attach(const QString& devnode);
-    int checkControlRecipient(UsbNode& node, const QByteArray& setup);
 
     _UMockdevTestbed* testbed_;
     _UMockdevIoctlBase* ioctls_;
-    int nextDevnum_ = 1;
-    int nextMinor_ = 0;
+    int nextDevnum_ = 1, nextMinor_ = 0;
     std::map<QString, QString> devices_;  // "/devices/..." paths by sysfs name ("1-2.3")
-
     Behaviour behaviour_;
+    struct Interface {
+        QByteArray driver, boundBefore;  // the kernel driver to bind again after a release
+    };
+    struct UsbNode {
+        std::map<int, Interface> interfaces;
+        std::vector<_UMockdevIoctlData*> done;  // URBs to reap, owned references
+    };
     std::map<QString, UsbNode> nodes_;
     std::vector<Request> requests_;
     std::vector<unsigned long> unknown_;
