@@ -8,6 +8,7 @@
 #include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
 #include "shell/TrayIcon.h"
+#include "ui/ConfigurationWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -96,9 +97,10 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Quorvel Zodovuvur drives Mountain DisplayPad and MSD-TWO pads.\n"
-        "With a display it shows a tray icon whose menu switches scenes and quits; without\n"
-        "one (or with --headless) it drives the pads until it receives SIGINT, SIGTERM or\n"
-        "SIGHUP. There is no configuration window yet."));
+        "With a display it shows the configuration window, where scenes and bindings are\n"
+        "edited, and a tray icon whose menu opens the window, switches scenes and quits;\n"
+        "without one (or with --headless) it drives the pads until it receives SIGINT,\n"
+        "SIGTERM or SIGHUP."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
@@ -214,20 +216,21 @@ int main(int argc, char* argv[]) {
         out << "Quorvel Zodovuvur is already running; this copy exits.\n";
         return 0;
     }
-    // With a display: the tray icon and its menu. Message boxes closing must not end the
-    // program, which lives on in the tray.
+    // With a display: the tray icon with its menu, and the configuration window. Message boxes
+    // closing must not end the program, which lives on in the tray.
     std::unique_ptr<TrayIcon> tray;
+    std::unique_ptr<ConfigurationWindow> window;
     if (qobject_cast<QApplication*>(app.get())) {
         QApplication::setQuitOnLastWindowClosed(false);
         tray = std::make_unique<TrayIcon>(*application.store());
         QObject::connect(tray.get(), &TrayIcon::quitRequested, &application,
                          [&application] { application.quit(); });
-        QObject::connect(tray.get(), &TrayIcon::settingsRequested, tray.get(), [] {
-            logLine(
-                "Quorvel Zodovuvur configuration requested (the configuration window is "
-                "not built yet)");
-        });
-        tray->show();
+        // Without a tray to bring it back, a hidden window could never be opened.
+        const bool inTray = tray->show();
+        window =
+            ConfigurationWindow::launch(*application.store(), parser.isSet(background) && inTray);
+        QObject::connect(tray.get(), &TrayIcon::settingsRequested, window.get(),
+                         &ConfigurationWindow::bringToFront);
     }
     return QCoreApplication::exec();
 }
