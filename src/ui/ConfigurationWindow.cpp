@@ -25,6 +25,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 bool isSettingsBundleDrop(const QMimeData& data) {
     const QList<QUrl> urls = data.urls();
@@ -134,9 +136,11 @@ void DeviceRootView::refresh() {
 void DeviceRootView::showSelected() {
     Model* selected = store_ ? store_->selected() : nullptr;
     shown_ = selected;
-    if (settings_) {
-        settings_->deleteLater();
-        settings_ = nullptr;
+    if (SettingsView* old = std::exchange(settings_, nullptr)) {
+        // Deleted later: this may run inside one of its own signals.
+        old->hide();
+        devicePage_->layout()->removeWidget(old);
+        old->deleteLater();
     }
     while (QLayoutItem* item = statusSlot_->layout()->takeAt(0)) {
         delete item->widget();

@@ -244,12 +244,15 @@ void ControlEditor::refresh() {
     }
     setEnabled(true);
     const QImage image = model_->keyPreview(*binding).value_or(QImage());
+    preview_->setVisible(!image.isNull());
     preview_->setPixmap(image.isNull() ? QPixmap()
                                        : QPixmap::fromImage(image.scaled(
                                              preview_->size() * devicePixelRatioF(),
                                              Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     const QString label = PadLayout::label(model_->kind(), control_);
-    name_->setText(binding->name == label ? label : binding->name + QStringLiteral(" — ") + label);
+    // A renamed control keeps its place in the title; a default name says no more than the label.
+    const bool renamed = binding->name != model_->kind().controlName(control_);
+    name_->setText(renamed ? binding->name + QStringLiteral(" — ") + label : label);
     if (scriptName_) {
         scriptName_->refresh(*binding);
     }

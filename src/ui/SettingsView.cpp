@@ -327,6 +327,8 @@ void SettingsView::showEditor() {
         return;
     }
     if (QWidget* old = editorArea_->takeWidget()) {
+        // Deleted later: the click that changed the selection may come from inside it.
+        old->hide();
         old->deleteLater();
     }
     editor_ = nullptr;
