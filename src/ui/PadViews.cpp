@@ -405,11 +405,17 @@ PadView::DropTarget PadView::dropTarget(const QMimeData& data, const QPoint& poi
 }
 
 void PadView::dragEnterEvent(QDragEnterEvent* event) {
-    dragMoveEvent(event);
-    // Files may land between the keys later on; the enter itself is taken for them.
-    if (!event->isAccepted() && MimeDropItem::offersContent(*event->mimeData())) {
-        event->accept();
+    // Taken wherever it enters (a button drag starts over its own button, where it cannot
+    // drop); each move then says whether the place under the pointer takes it.
+    const QMimeData& data = *event->mimeData();
+    if (!data.hasFormat(dragMimeType()) && !MimeDropItem::offersContent(data)) {
+        event->ignore();
+        return;
     }
+    event->acceptProposedAction();
+    const DropTarget target = dropTarget(data, event->position().toPoint());
+    hovered_ = target.valid ? target.control : std::nullopt;
+    update();
 }
 
 void PadView::dragMoveEvent(QDragMoveEvent* event) {
