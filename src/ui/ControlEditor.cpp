@@ -147,6 +147,7 @@ ControlEditor::ControlEditor(Model& model, int control, QWidget* parent)
     actionButton_->setAccessibleName(QStringLiteral("Action"));
     actionMenu_ = new QMenu(QStringLiteral("Action"), this);
     actionButton_->setMenu(actionMenu_);
+    buildActionMenu();
     layout->addWidget(actionButton_);
     summary_ = helpLabel(QString(), this);
     layout->addWidget(summary_);
@@ -217,13 +218,12 @@ void ControlEditor::chooseAction(const QString& name) {
     model_->updateBinding(model_->activeSceneID(), *binding);
 }
 
-void ControlEditor::rebuildActionMenu(const QString& currentAction) {
-    actionMenu_->clear();
+void ControlEditor::buildActionMenu() {
     auto* group = new QActionGroup(actionMenu_);
-    const auto addChoice = [this, group, &currentAction](QMenu* menu, const QString& name) {
+    const auto addChoice = [this, group](QMenu* menu, const QString& name) {
         QAction* choice = menu->addAction(name, this, [this, name] { chooseAction(name); });
         choice->setCheckable(true);
-        choice->setChecked(ActionCatalog::action(currentAction).name() == name);
+        choice->setData(name);
         group->addAction(choice);
     };
     addChoice(actionMenu_, QStringLiteral("None"));
@@ -232,6 +232,15 @@ void ControlEditor::rebuildActionMenu(const QString& currentAction) {
         QMenu* submenu = actionMenu_->addMenu(actions.name);
         for (const auto& action : actions.actions) {
             addChoice(submenu, action->name());
+        }
+    }
+}
+
+void ControlEditor::checkAction(const QString& name) {
+    // Only the check marks change: the menu may be open while the pad redraws.
+    for (QAction* choice : actionMenu_->findChildren<QAction*>()) {
+        if (choice->isCheckable()) {
+            choice->setChecked(choice->data().toString() == name);
         }
     }
 }
@@ -259,7 +268,7 @@ void ControlEditor::refresh() {
 
     const MacroAction& action = ActionCatalog::action(binding->action);
     actionButton_->setText(action.name());
-    rebuildActionMenu(binding->action);
+    checkAction(action.name());
     const std::optional<QString> summary = action.summary(*model_);
     summary_->setText(summary.value_or(QString()));
     summary_->setVisible(summary.has_value());

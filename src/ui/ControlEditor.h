@@ -55,7 +55,8 @@ public:
 private:
     void refresh();
     std::optional<Binding> current() const;
-    void rebuildActionMenu(const QString& current);
+    void buildActionMenu();
+    void checkAction(const QString& name);
 
     QPointer<Model> model_;
     const int control_;
