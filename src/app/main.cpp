@@ -2,6 +2,7 @@
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
 #include "app/SettingsCommand.h"
+#include "app/VirtualPadWindow.h"
 #include "app/linux/DisplayProbe.h"
 #include "app/linux/TerminationSignals.h"
 #include "artwork/MSDArtwork.h"
@@ -109,7 +110,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Add one virtual DisplayPad and one virtual MSD-TWO to the real pads, "
-                       "driven through D-Bus (org.quorvel.Zodovuvur.VirtualPads)."));
+                       "driven through D-Bus (org.quorvel.Zodovuvur.VirtualPads) and, with a "
+                       "display, through a window of each that shows its picture."));
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without tray icon and window (chosen automatically without a "
@@ -220,6 +222,7 @@ int main(int argc, char* argv[]) {
     // closing must not end the program, which lives on in the tray.
     std::unique_ptr<TrayIcon> tray;
     std::unique_ptr<ConfigurationWindow> window;
+    std::vector<std::unique_ptr<VirtualPadWindow>> virtualPadWindows;
     if (qobject_cast<QApplication*>(app.get())) {
         QApplication::setQuitOnLastWindowClosed(false);
         tray = std::make_unique<TrayIcon>(*application.store());
@@ -231,6 +234,9 @@ int main(int argc, char* argv[]) {
             ConfigurationWindow::launch(*application.store(), parser.isSet(background) && inTray);
         QObject::connect(tray.get(), &TrayIcon::settingsRequested, window.get(),
                          &ConfigurationWindow::bringToFront);
+        if (application.virtualPads()) {
+            virtualPadWindows = VirtualPadWindow::showAll(*application.virtualPads());
+        }
     }
     return QCoreApplication::exec();
 }
