@@ -1,7 +1,11 @@
 #include "support/ModelHarness.h"
 
+#include "app/VirtualPadWindow.h"
+#include "app/VirtualPads.h"
+
 #include "ui/ConfigurationWindow.h"
 #include "ui/ControlEditor.h"
+#include "ui/PadLayout.h"
 #include "ui/PadViews.h"
 #include "ui/SettingsView.h"
 
@@ -12,6 +16,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -195,4 +200,39 @@ TEST(SettingsView, SceneBarAddsSelectsAndDeletesScenes) {
     QTest::mouseClick(button(QStringLiteral("Remove scene")), Qt::LeftButton);
     EXPECT_EQ(ui.model->scenes().size(), 2);
     EXPECT_EQ(picker->count(), 2);
+}
+
+TEST(VirtualPadWindow, ClicksAndTheWheelReachThePadsControls) {
+    QTemporaryDir root;
+    auto manager = std::make_unique<SimulatedHidManager>();
+    ModelEnvironment environment;
+    environment.settingsRoot = root.path();
+    environment.padUsb = manager->usb();
+    VirtualPads pads(*manager);
+    DeviceStore store(std::move(manager), std::move(environment));
+    pads.addStandardPads();
+    store.start();
+    ASSERT_TRUE(waitUntil([&] {
+        const QList<Model*> devices = store.devices();
+        return devices.size() == 2 && devices[0]->message().endsWith(" ready") &&
+               devices[1]->message().endsWith(" ready");
+    }));
+    QList<int> controls;
+    for (Model* model : store.devices()) {
+        QObject::connect(model, &Model::controlEvent, [&](int control) { controls << control; });
+    }
+    const auto windows = VirtualPadWindow::showAll(pads);
+    for (const auto& window : windows) {
+        window->resize(window->sizeHint());
+    }
+    // The DisplayPad's key 3 (its picture starts 16 pixels in), then the MSD-TWO's large dial.
+    QTest::mouseClick(windows[0].get(), Qt::LeftButton, {}, QPoint(16 + 2 * 102 + 51, 16 + 51));
+    const QPoint dial = PadLayout::shape(DeviceKind::msdTwo, 0x35)->rect.center().toPoint();
+    QTest::mouseClick(windows[1].get(), Qt::LeftButton, {}, dial);
+    QWheelEvent wheel(dial, windows[1]->mapToGlobal(dial), {}, QPoint(0, 240), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(windows[1].get(), &wheel);
+    EXPECT_TRUE(waitUntil([&] { return controls.size() >= 4; }));
+    EXPECT_EQ(controls, (QList<int>{3, 0x35, 0x51, 0x51}));
+    store.stop();
 }
