@@ -45,6 +45,10 @@ VirtualPadWindow::VirtualPadWindow(VirtualPads& pads, QString name, QWidget* par
     poll_.setInterval(200);
     connect(&poll_, &QTimer::timeout, this, &VirtualPadWindow::refresh);
     poll_.start();
+}
+
+void VirtualPadWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
     refresh();
 }
 
@@ -134,9 +138,9 @@ void VirtualPadWindow::paintEvent(QPaintEvent*) {
     painter.restore();
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(QRect(8, height() - 20, width() - 16, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                     problem_.isEmpty()
-                         ? QStringLiteral("Click to press; turn dials with the wheel")
-                         : problem_);
+                     !problem_.isEmpty() ? problem_
+                     : displayPad_       ? QStringLiteral("Click a key to press it")
+                                   : QStringLiteral("Click to press; turn dials with the wheel"));
 }
 
 void VirtualPadWindow::send(const std::function<void()>& request) {
