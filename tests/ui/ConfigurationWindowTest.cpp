@@ -11,9 +11,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -177,6 +179,23 @@ TEST(PadView, DraggedScreenButtonSwapsAndDroppedImageLandsOnThePad) {
     EXPECT_TRUE(ui.drop(file, 5));
     auto& displayPad = static_cast<VirtualDisplayPad&>(*ui.pad);
     EXPECT_TRUE(waitUntil([&] { return near(keyColor(displayPad, 5), Qt::red); }));
+
+    // A wide picture is cropped to its centre, after the user agreed.
+    QImage wide(300, 100, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    for (int x = 100; x < 200; ++x) {
+        for (int y = 0; y < 100; ++y) {
+            wide.setPixelColor(x, y, Qt::green);
+        }
+    }
+    const QString path = ui.harness.root() + QStringLiteral("/wide.png");
+    ASSERT_TRUE(wide.save(path));
+    file.setUrls({QUrl::fromLocalFile(path)});
+    EXPECT_TRUE(ui.drop(file, 6));
+    QDialogButtonBox* buttons = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (buttons = ui.window.findChild<QDialogButtonBox*>()); }));
+    buttons->button(QDialogButtonBox::Ok)->click();
+    EXPECT_TRUE(waitUntil([&] { return near(keyColor(displayPad, 6), Qt::green, 12); }));
 }
 
 TEST(SettingsView, SceneBarAddsSelectsAndDeletesScenes) {

@@ -5,6 +5,7 @@
 // folders are temporary.
 
 #include "app/QuorvelApplication.h"
+#include "app/VirtualPadWindow.h"
 #include "app/VirtualPads.h"
 #include "model/DeviceStore.h"
 #include "model/Model.h"
@@ -123,6 +124,15 @@ int main(int argc, char* argv[]) {
         QTextStream(stdout) << path << "\n";
     }
     window.hide();
+    for (const auto& padWindow : VirtualPadWindow::showAll(*program.virtualPads())) {
+        padWindow->resize(padWindow->sizeHint());
+        QCoreApplication::processEvents();
+        const QString path =
+            QDir(folder).filePath(padWindow->windowTitle().section(QChar(0x201c), 1).chopped(1) +
+                                  QStringLiteral("-window.png"));
+        padWindow->grab().save(path);
+        QTextStream(stdout) << path << "\n";
+    }
     bool finished = false;
     QObject::connect(&program, &QuorvelApplication::finished, [&] { finished = true; });
     program.quit();
