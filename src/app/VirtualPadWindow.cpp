@@ -54,9 +54,13 @@ void VirtualPadWindow::showEvent(QShowEvent* event) {
 
 std::vector<std::unique_ptr<VirtualPadWindow>> VirtualPadWindow::showAll(VirtualPads& pads) {
     std::vector<std::unique_ptr<VirtualPadWindow>> windows;
+    // One under the other, where the window manager lets a program choose.
+    int top = 0;
     for (const VirtualPads::Listing& listing : pads.list()) {
         windows.push_back(std::make_unique<VirtualPadWindow>(pads, listing.name));
+        windows.back()->move(0, top);
         windows.back()->show();
+        top += windows.back()->frameGeometry().height() + 8;
     }
     return windows;
 }
