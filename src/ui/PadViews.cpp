@@ -4,6 +4,7 @@
 #include "artwork/ImageLoading.h"
 #include "model/Model.h"
 #include "ui/MimeDropItem.h"
+#include "ui/PadAccessibility.h"
 #include "ui/Symbols.h"
 
 #include <QAccessible>
@@ -68,12 +69,23 @@ QString PadView::dragMimeType() {
     return QStringLiteral("application/x-quorvel-screen-button");
 }
 
+namespace {
+void installAccessibility() {
+    static const bool installed = [] {
+        QAccessible::installFactory(&padViewAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+}  // namespace
+
 PadView::PadView(Model& model, QWidget* parent)
     : QWidget(parent), model_(&model), kind_(model.kind()) {
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
     setMouseTracking(false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    installAccessibility();
     setAccessibleName(kind_.name());
     connect(&model, &Model::changed, this, &PadView::reload);
     // Run-time icons and badges from scripts change the picture without changing the model's
@@ -178,9 +190,14 @@ void PadView::updateAccessibleText() {
     const QString text = PadLayout::label(kind_, *selected_) + QStringLiteral(", ") +
                          actionOf(*model_, *selected_).name();
     setAccessibleDescription(text);
-    if (hasFocus()) {
-        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&event);
+    const QList<PadControlShape>& controls = PadLayout::controls(kind_);
+    for (int index = 0; hasFocus() && index < controls.size(); ++index) {
+        if (controls[index].code == *selected_) {
+            // Screen readers follow the selection as the focus moving between the controls.
+            QAccessibleEvent event(this, QAccessible::Focus);
+            event.setChild(index);
+            QAccessible::updateAccessibility(&event);
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 #include "ui/PadViews.h"
 #include "ui/SettingsView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -90,6 +91,9 @@ TEST(ControlEditor, ActionMenuSetsTheActionAndOnlyAnotherActionDropsTheStep) {
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->control(), 4);
     EXPECT_TRUE(menuAction(*editor->actionMenu(), QStringLiteral("Volume up"))->isChecked());
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(&ui.padView())->focusChild()->text(QAccessible::Name),
+        QStringLiteral("LCD key 4, Volume up"));
 
     struct Row {
         QString choice;
