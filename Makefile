@@ -6,7 +6,8 @@ CMAKE_ARGS ?=
 # `make run` drives the virtual pads beside any real ones; ARGS= runs without them.
 ARGS       ?= --simulate
 
-.PHONY: all deps configure build run test bench tsan asan package package-check format clean
+.PHONY: all deps configure build run test bench tsan asan package package-check format clean \
+	screenshots
 
 all: build
 
@@ -55,6 +56,10 @@ package: deps
 
 package-check: package
 	scripts/package-check build-package/quorvel_*.deb
+
+# PNGs of the configuration window over the virtual pads, in $(BUILD)/screenshots.
+screenshots: configure
+	cmake --build $(BUILD) --target screenshots
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -2,12 +2,14 @@
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
 #include "app/SettingsCommand.h"
+#include "app/VirtualPadWindow.h"
 #include "app/linux/DisplayProbe.h"
 #include "app/linux/TerminationSignals.h"
 #include "artwork/MSDArtwork.h"
 #include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
 #include "shell/TrayIcon.h"
+#include "ui/ConfigurationWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -96,9 +98,10 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Quorvel Zodovuvur drives Mountain DisplayPad and MSD-TWO pads.\n"
-        "With a display it shows a tray icon whose menu switches scenes and quits; without\n"
-        "one (or with --headless) it drives the pads until it receives SIGINT, SIGTERM or\n"
-        "SIGHUP. There is no configuration window yet."));
+        "With a display it shows the configuration window, where scenes and bindings are\n"
+        "edited, and a tray icon whose menu opens the window, switches scenes and quits;\n"
+        "without one (or with --headless) it drives the pads until it receives SIGINT,\n"
+        "SIGTERM or SIGHUP."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
@@ -107,7 +110,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Add one virtual DisplayPad and one virtual MSD-TWO to the real pads, "
-                       "driven through D-Bus (org.quorvel.Zodovuvur.VirtualPads)."));
+                       "driven through D-Bus (org.quorvel.Zodovuvur.VirtualPads) and, with a "
+                       "display, through a window of each that shows its picture."));
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without tray icon and window (chosen automatically without a "
@@ -214,20 +218,25 @@ int main(int argc, char* argv[]) {
         out << "Quorvel Zodovuvur is already running; this copy exits.\n";
         return 0;
     }
-    // With a display: the tray icon and its menu. Message boxes closing must not end the
-    // program, which lives on in the tray.
+    // With a display: the tray icon with its menu, and the configuration window. Message boxes
+    // closing must not end the program, which lives on in the tray.
     std::unique_ptr<TrayIcon> tray;
+    std::unique_ptr<ConfigurationWindow> window;
+    std::vector<std::unique_ptr<VirtualPadWindow>> virtualPadWindows;
     if (qobject_cast<QApplication*>(app.get())) {
         QApplication::setQuitOnLastWindowClosed(false);
         tray = std::make_unique<TrayIcon>(*application.store());
         QObject::connect(tray.get(), &TrayIcon::quitRequested, &application,
                          [&application] { application.quit(); });
-        QObject::connect(tray.get(), &TrayIcon::settingsRequested, tray.get(), [] {
-            logLine(
-                "Quorvel Zodovuvur configuration requested (the configuration window is "
-                "not built yet)");
-        });
-        tray->show();
+        // Without a tray to bring it back, a hidden window could never be opened.
+        const bool inTray = tray->show();
+        window =
+            ConfigurationWindow::launch(*application.store(), parser.isSet(background) && inTray);
+        QObject::connect(tray.get(), &TrayIcon::settingsRequested, window.get(),
+                         &ConfigurationWindow::bringToFront);
+        if (application.virtualPads()) {
+            virtualPadWindows = VirtualPadWindow::showAll(*application.virtualPads());
+        }
     }
     return QCoreApplication::exec();
 }

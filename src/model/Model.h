@@ -341,6 +341,14 @@ public:
     void applyDroppedImage(const QImage& image, std::optional<int64_t> control,
                            const QUuid& sceneID);
 
+    // The window's edits of one control: replaces the binding with `binding.id` in the scene
+    // `sceneID` by `binding` and saves. False, with the message "The control being edited no
+    // longer exists", when that scene or control is gone; an unchanged binding saves nothing.
+    bool updateBinding(const QUuid& sceneID, const Binding& binding);
+    // Removes the active scene's background image (the pad shows black behind its buttons) and
+    // saves. Nothing happens when the scene has none.
+    void removeBackground();
+
 Q_SIGNALS:
     void connectedChanged();
     void messageChanged();

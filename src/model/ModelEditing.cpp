@@ -385,3 +385,35 @@ void Model::clearAction(int64_t control) {
         setMessage(old.name + QStringLiteral(" action cleared"));
     }
 }
+
+bool Model::updateBinding(const QUuid& sceneID, const Binding& binding) {
+    QList<QuorvelScene> scenes = scenes_;
+    for (QuorvelScene& scene : scenes) {
+        if (scene.id != sceneID) {
+            continue;
+        }
+        const qsizetype key = bindingIndex(scene, binding.id);
+        if (key < 0) {
+            break;
+        }
+        if (scene.keys[key] == binding) {
+            return true;
+        }
+        scene.keys[key] = binding;
+        setScenes(std::move(scenes));
+        save();
+        return true;
+    }
+    setMessage(QStringLiteral("The control being edited no longer exists"));
+    return false;
+}
+
+void Model::removeBackground() {
+    if (!activeScene().backgroundPath) {
+        return;
+    }
+    QList<QuorvelScene> scenes = scenes_;
+    scenes[activeSceneIndex()].backgroundPath.reset();
+    setScenes(std::move(scenes));
+    save();
+}
