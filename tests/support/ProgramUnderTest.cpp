@@ -22,9 +22,14 @@ ProgramUnderTest::ProgramUnderTest() {
         QDBusConnection::connectToBus(bus.address(), connectionName));
 }
 
+// Ended the way a session ends it, so that it quits in order (and a coverage build keeps what
+// it ran); killed only when that does not end it.
 ProgramUnderTest::~ProgramUnderTest() {
-    program.kill();
-    program.waitForFinished();
+    program.terminate();
+    if (!program.waitForFinished(10000)) {
+        program.kill();
+        program.waitForFinished();
+    }
     client.reset();
     QDBusConnection::disconnectFromBus(connectionName);
 }
