@@ -1,6 +1,6 @@
-#include "support/LoopbackSite.h"
 #include "siteicons/SiteIconCache.h"
 #include "siteicons/SiteIconLoader.h"
+#include "support/LoopbackSite.h"
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
