@@ -1,4 +1,5 @@
 #include "actions/linux/SpawnScriptRunner.h"
+#include "app/ApplicationService.h"
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
 #include "app/SettingsCommand.h"
@@ -7,14 +8,17 @@
 #include "artwork/MSDArtwork.h"
 #include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
+#include "shell/MessageBoxBundleDialogs.h"
 #include "shell/TrayIcon.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSessionManager>
 #include <QTextStream>
 
 #include <memory>
@@ -98,7 +102,8 @@ int main(int argc, char* argv[]) {
         "Quorvel Zodovuvur drives Mountain DisplayPad and MSD-TWO pads.\n"
         "With a display it shows a tray icon whose menu switches scenes and quits; without\n"
         "one (or with --headless) it drives the pads until it receives SIGINT, SIGTERM or\n"
-        "SIGHUP. There is no configuration window yet."));
+        "SIGHUP. Starting it again while it runs shows its configuration window, or imports\n"
+        "the settings bundles given, in the running copy."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
@@ -152,6 +157,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("allow-scripts"),
         QStringLiteral("With --import: accept bindings that run shell scripts or AppleScript or "
                        "open applications. Bundles from others can run anything this way."));
+    parser.addPositionalArgument(
+        QStringLiteral("bundles"),
+        QStringLiteral("Settings bundles (.quorvel) to import; the device is asked for."),
+        QStringLiteral("[bundle...]"));
     parser.addOptions({listDevices, simulate, headless, background, picturesAtQuit, virtualOnly,
                        calibrate, exportBundle, importBundle, device, sceneOnly, mode,
                        allowScripts});
@@ -173,7 +182,18 @@ int main(int argc, char* argv[]) {
         return DeviceList::run(inventory, out, err);
     }
     if (parser.isSet(exportBundle) || parser.isSet(importBundle)) {
+        if (!parser.positionalArguments().isEmpty()) {
+            err << "Settings bundles to open cannot be combined with --export or --import.\n";
+            return 2;
+        }
         return runSettingsCommand(parser, out, err);
+    }
+    QString bundleProblem;
+    const std::optional<QStringList> bundles = ApplicationService::bundleURIs(
+        parser.positionalArguments(), QDir::currentPath(), &bundleProblem);
+    if (!bundles) {
+        err << bundleProblem << "\nTry 'quorvel --help'.\n";
+        return 2;
     }
     for (const QCommandLineOption* option : {&device, &sceneOnly, &mode, &allowScripts}) {
         if (parser.isSet(*option)) {
@@ -211,9 +231,12 @@ int main(int argc, char* argv[]) {
                      [](int code) { QCoreApplication::exit(code); });
 
     if (application.launch() == QuorvelApplication::Launch::alreadyRunning) {
-        out << "Quorvel Zodovuvur is already running; this copy exits.\n";
-        return 0;
+        return ApplicationService::handOver(QDBusConnection::sessionBus(), *bundles,
+                                            parser.isSet(background), out, err);
     }
+    // A second start, a launcher, the tray menu or an opened bundle asks for the window.
+    QObject::connect(&application, &QuorvelApplication::configurationRequested, &application,
+                     [] { logLine("Quorvel Zodovuvur configuration requested"); });
     // With a display: the tray icon and its menu. Message boxes closing must not end the
     // program, which lives on in the tray.
     std::unique_ptr<TrayIcon> tray;
@@ -222,12 +245,19 @@ int main(int argc, char* argv[]) {
         tray = std::make_unique<TrayIcon>(*application.store());
         QObject::connect(tray.get(), &TrayIcon::quitRequested, &application,
                          [&application] { application.quit(); });
-        QObject::connect(tray.get(), &TrayIcon::settingsRequested, tray.get(), [] {
-            logLine(
-                "Quorvel Zodovuvur configuration requested (the configuration window is "
-                "not built yet)");
-        });
+        QObject::connect(tray.get(), &TrayIcon::settingsRequested, &application,
+                         &QuorvelApplication::requestConfiguration);
         tray->show();
+        application.setBundleDialogs(std::make_shared<MessageBoxBundleDialogs>());
+        // Starting at login is the autostart entry's job ("Launch at Login"); a session manager
+        // that restarted us on its own would overrule the user's choice.
+        QObject::connect(qGuiApp, &QGuiApplication::saveStateRequest, qGuiApp,
+                         [](QSessionManager& session) {
+                             session.setRestartHint(QSessionManager::RestartNever);
+                         });
     }
-    return QCoreApplication::exec();
+    QString problem;
+    application.openBundles(
+        ApplicationService::localPaths(*bundles, &problem).value_or(QStringList()));
+    return application.exec();
 }
