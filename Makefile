@@ -101,7 +101,7 @@ clean-coverage:
 # interpreter that imports PIL: Debian's python3-pil serves /usr/bin/python3, which a pyenv or
 # virtualenv `python3` earlier on the PATH would hide.
 PYTHON_PIL ?= $(firstword $(foreach p,/usr/bin/python3 python3,$(shell $(p) -c 'import PIL' 2>/dev/null && echo $(p))))
-.PHONY: bench-peer bench-startup bench-scene bench-badges
+.PHONY: bench-peer bench-startup bench-scene bench-badges bench-idle
 bench-peer: build
 	@test -n "$(PYTHON_PIL)" || { echo "bench-peer: no python3 imports PIL (scripts/install-deps installs python3-pil)" >&2; exit 1; }
 	$(PYTHON_PIL) bench/peer/compare.py $(BUILD)/bench/bench_artwork
@@ -109,6 +109,10 @@ bench-startup: build
 	/usr/bin/python3 bench/startup.py $(BUILD)/quorvel --probe $(BUILD)/bench/bench_probe
 bench-badges: build
 	/usr/bin/python3 bench/badges.py $(BUILD)/quorvel
+# Memory and CPU one minute after the start, under Xvfb with a tray host; IDLE_ARGS=--show-window
+# asks the running program for its window first, IDLE_ARGS=--headless runs it without display.
+bench-idle: build
+	/usr/bin/python3 bench/idle.py $(BUILD)/quorvel $(IDLE_ARGS)
 
 bench-scene: build
 	$(BUILD)/bench/bench_pipeline --benchmark_filter=NextScene

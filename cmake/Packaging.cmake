@@ -8,6 +8,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/${QUORVEL_APP_ID}.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/${QUORVEL_APP_ID}.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The type of settings bundles; dpkg's shared-mime-info trigger adds it to the database.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/${QUORVEL_APP_ID}.mime.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${QUORVEL_APP_ID}.xml)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/${QUORVEL_APP_ID}.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # udev and systemd read these under the prefix's lib, not the multiarch library folder.

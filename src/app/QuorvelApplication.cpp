@@ -5,6 +5,7 @@
 #include "actions/PlatformServices.h"
 #include "actions/ScriptRunner.h"
 #include "actions/linux/LinuxPlatformServices.h"
+#include "app/ApplicationService.h"
 #include "app/CompositeHidManager.h"
 #include "app/CompositePadUsb.h"
 #include "app/ScriptingService.h"
@@ -21,10 +22,13 @@
 #include "model/DeviceStore.h"
 #include "model/Model.h"
 #include "scripting/ScriptingRegistry.h"
+#include "shell/SettingsBundleOpener.h"
 #include "siteicons/SiteIconCache.h"
 
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDir>
+#include <QEventLoop>
 #include <QPointer>
 
 #include <stdexcept>
@@ -44,6 +48,7 @@ QuorvelApplication::QuorvelApplication(Options options, Backends backends, QDBus
 QuorvelApplication::~QuorvelApplication() {
     // The D-Bus object refers to the virtual pads, and they to the store's HID manager.
     sleepMonitor_.reset();
+    bundleOpener_.reset();
     scriptingService_.reset();
     settingsService_.reset();
     service_.reset();
@@ -175,8 +180,16 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
         settingsService_->registerOn(bus_);
         // Scripts reach the pads on the user's own session bus only, never the system bus.
         scriptingService_ = std::make_unique<ScriptingService>(*store_);
-        scriptingService_->registerOn(bus_);
+        if (scriptingService_->registerOn(bus_)) {
+            // Owned by the scripting root object, whose path it shares.
+            new ApplicationService(
+                scriptingService_->root(), bus_,
+                {[this] { requestConfiguration(); },
+                 [this](const QStringList& paths) { openBundles(paths); }, [this] { quit(); }});
+        }
     }
+    bundleOpener_ = std::make_unique<SettingsBundleOpener>(*store_);
+    bundleOpener_->setDialogs(bundleDialogs_);
     ScriptingRegistry::shared().start(store_.get());
     store_->start();
     if (backends_.systemBus) {
@@ -185,6 +198,10 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
             if (!quitting_) {
                 store_->suspend();
             }
+        });
+        connect(sleepMonitor_.get(), &SleepMonitor::shuttingDown, this, [this] {
+            logLine("The computer is shutting down");
+            quit();
         });
         connect(sleepMonitor_.get(), &SleepMonitor::resumed, this, [this] {
             logLine("Resumed from sleep: pads are brought up again in %lld ms",
@@ -201,6 +218,43 @@ QuorvelApplication::Launch QuorvelApplication::launch() {
     return Launch::running;
 }
 
+void QuorvelApplication::requestConfiguration() {
+    if (quitting_) {
+        return;
+    }
+    Q_EMIT configurationRequested();
+}
+
+void QuorvelApplication::openBundles(const QStringList& paths) {
+    if (quitting_ || !bundleOpener_ || paths.isEmpty()) {
+        return;
+    }
+    requestConfiguration();
+    bundleOpener_->open(paths);
+}
+
+void QuorvelApplication::setBundleDialogs(std::shared_ptr<BundleOpeningDialogs> dialogs) {
+    bundleDialogs_ = std::move(dialogs);
+    if (bundleOpener_) {
+        bundleOpener_->setDialogs(bundleDialogs_);
+    }
+}
+
+int QuorvelApplication::exec() {
+    const int code = QCoreApplication::exec();
+    if (quitFinished_) {
+        return code;
+    }
+    logLine("Quorvel Zodovuvur: the event loop was ended from outside (the session is ending)");
+    QEventLoop loop;
+    connect(this, &QuorvelApplication::finished, &loop, [&loop] { loop.exit(0); });
+    quit();
+    if (!quitFinished_) {
+        loop.exec();
+    }
+    return code;
+}
+
 void QuorvelApplication::quit() {
     if (quitting_) {
         return;
@@ -209,7 +263,12 @@ void QuorvelApplication::quit() {
     if (!store_) {
         QPointer<QuorvelApplication> self(this);
         QMetaObject::invokeMethod(
-            this, [self] { Q_EMIT self->finished(0); }, Qt::QueuedConnection);
+            this,
+            [self] {
+                self->quitFinished_ = true;
+                Q_EMIT self->finished(0);
+            },
+            Qt::QueuedConnection);
         return;
     }
     logLine("Quorvel Zodovuvur quitting: showing every pad's quit frame");
@@ -263,5 +322,9 @@ void QuorvelApplication::finishQuit() {
     store_->stop();
     MediaPlayback::shared().stop();
     logLine("Quorvel Zodovuvur quit: quit frame shown on %d pads, %d failed", cleared, failed);
+    if (sleepMonitor_) {
+        sleepMonitor_->releaseShutdownDelay();
+    }
+    quitFinished_ = true;
     Q_EMIT finished(0);
 }

@@ -13,8 +13,11 @@
 #include <memory>
 #include <optional>
 
+class ApplicationService;
+class BundleOpeningDialogs;
 class DeviceStore;
 class InstanceLock;
+class SettingsBundleOpener;
 class ScriptingService;
 class SettingsService;
 class SiteIconCache;
@@ -29,7 +32,10 @@ struct PlatformServices;
 // in which every pad shows its quit frame before the process ends. With `simulate` it adds one
 // virtual pad of each kind beside the real ones and offers them on D-Bus (VirtualPadService).
 //
-// The tray icon (src/shell) is added by main() when a display exists; there is no window yet.
+// The tray icon (src/shell) is added by main() when a display exists. A second start hands over
+// to the running copy through `org.freedesktop.Application` (ApplicationService, offered beside
+// the scripting interface): Activate asks for the configuration window
+// (`configurationRequested`), Open imports settings bundles.
 //
 // Threads: main thread only; a QCoreApplication (or QApplication) must exist.
 class QuorvelApplication : public QObject {
@@ -93,18 +99,37 @@ public:
     void quit();
     bool isQuitting() const { return quitting_; }
 
+    // Runs the event loop until it ends, and returns its exit code. The loop may end without
+    // quit(): the session manager's "die" at logout and a Quit event end it directly. Then the
+    // orderly quit runs afterwards, in an event loop of its own, so the pads still get their
+    // quit frames.
+    int exec();
+
     // How long after resume the pads are brought up again: a pad the kernel dropped while
     // resuming comes back through udev as a new attach in that time, instead of being driven
     // through its stale node first.
     static constexpr std::chrono::milliseconds resumeSettle{1000};
 
+    // Asks for the configuration window (emits `configurationRequested`). Ignored while
+    // quitting.
+    void requestConfiguration();
+    // Asks for the window, then imports the settings bundles at the absolute `paths` one after
+    // another, asking which device receives each (SettingsBundleOpener). After launch().
+    void openBundles(const QStringList& paths);
+    // The questions of opening bundles; none (the default) sends failures to the log and
+    // imports nothing that needs a question.
+    void setBundleDialogs(std::shared_ptr<BundleOpeningDialogs> dialogs);
+
     // Valid after launch().
     DeviceStore* store() const { return store_.get(); }
+    SettingsBundleOpener* bundleOpener() const { return bundleOpener_.get(); }
     VirtualPads* virtualPads() const { return virtualPads_.get(); }
 
 Q_SIGNALS:
     // The quit is complete; the event loop may end with `exitCode`.
     void finished(int exitCode);
+    // The configuration window should be shown and brought to the front.
+    void configurationRequested();
 
 private:
     void finishQuit();
@@ -119,9 +144,12 @@ private:
     std::unique_ptr<SettingsService> settingsService_;
     std::unique_ptr<ScriptingService> scriptingService_;
     std::unique_ptr<InstanceLock> instanceLock_;
+    std::unique_ptr<SettingsBundleOpener> bundleOpener_;
+    std::shared_ptr<BundleOpeningDialogs> bundleDialogs_;
     int pendingQuitParts_ = 0;
     std::unique_ptr<SleepMonitor> sleepMonitor_;
     bool launched_ = false;
     bool quitting_ = false;
+    bool quitFinished_ = false;
     bool ownsName_ = false;
 };

@@ -37,7 +37,9 @@ ScriptingService::~ScriptingService() {
 
 bool ScriptingService::registerOn(QDBusConnection connection) {
     auto application = std::make_unique<ScriptApplicationAdaptor>(*this);
-    if (!connection.registerObject(QString::fromLatin1(rootPath), application.get(), exported)) {
+    // Adaptors too: org.freedesktop.Application shares the root path (ApplicationService).
+    if (!connection.registerObject(QString::fromLatin1(rootPath), application.get(),
+                                   exported | QDBusConnection::ExportAdaptors)) {
         logLine("Could not offer scripting on D-Bus at %s: %s", rootPath,
                 qUtf8Printable(connection.lastError().message()));
         return false;

@@ -43,6 +43,9 @@ public:
     // Exports the objects on `connection`; false (with the reason logged) when the root path is
     // taken.
     bool registerOn(QDBusConnection connection);
+    // The object at rootPath once registered (else null); further D-Bus adaptors of that path
+    // are made its children.
+    QObject* root() const { return application_.get(); }
 
     // Registers the objects that are missing and drops those whose device or button is gone.
     void sync();

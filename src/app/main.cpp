@@ -1,4 +1,5 @@
 #include "actions/linux/SpawnScriptRunner.h"
+#include "app/ApplicationService.h"
 #include "app/DeviceList.h"
 #include "app/QuorvelApplication.h"
 #include "app/SettingsCommand.h"
@@ -8,6 +9,7 @@
 #include "artwork/MSDArtwork.h"
 #include "core/Log.h"
 #include "device/linux/HidapiInventory.h"
+#include "shell/MessageBoxBundleDialogs.h"
 #include "shell/TrayIcon.h"
 #include "ui/ConfigurationWindow.h"
 
@@ -15,8 +17,10 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSessionManager>
 #include <QTextStream>
 
 #include <memory>
@@ -101,7 +105,8 @@ int main(int argc, char* argv[]) {
         "With a display it shows the configuration window, where scenes and bindings are\n"
         "edited, and a tray icon whose menu opens the window, switches scenes and quits;\n"
         "without one (or with --headless) it drives the pads until it receives SIGINT,\n"
-        "SIGTERM or SIGHUP."));
+        "SIGTERM or SIGHUP. Starting it again while it runs shows the running copy's\n"
+        "window, or imports the settings bundles given there."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption listDevices(
@@ -156,6 +161,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("allow-scripts"),
         QStringLiteral("With --import: accept bindings that run shell scripts or AppleScript or "
                        "open applications. Bundles from others can run anything this way."));
+    parser.addPositionalArgument(
+        QStringLiteral("bundles"),
+        QStringLiteral("Settings bundles (.quorvel) to import; the device is asked for."),
+        QStringLiteral("[bundle...]"));
     parser.addOptions({listDevices, simulate, headless, background, picturesAtQuit, virtualOnly,
                        calibrate, exportBundle, importBundle, device, sceneOnly, mode,
                        allowScripts});
@@ -177,7 +186,18 @@ int main(int argc, char* argv[]) {
         return DeviceList::run(inventory, out, err);
     }
     if (parser.isSet(exportBundle) || parser.isSet(importBundle)) {
+        if (!parser.positionalArguments().isEmpty()) {
+            err << "Settings bundles to open cannot be combined with --export or --import.\n";
+            return 2;
+        }
         return runSettingsCommand(parser, out, err);
+    }
+    QString bundleProblem;
+    const std::optional<QStringList> bundles = ApplicationService::bundleURIs(
+        parser.positionalArguments(), QDir::currentPath(), &bundleProblem);
+    if (!bundles) {
+        err << bundleProblem << "\nTry 'quorvel --help'.\n";
+        return 2;
     }
     for (const QCommandLineOption* option : {&device, &sceneOnly, &mode, &allowScripts}) {
         if (parser.isSet(*option)) {
@@ -215,8 +235,8 @@ int main(int argc, char* argv[]) {
                      [](int code) { QCoreApplication::exit(code); });
 
     if (application.launch() == QuorvelApplication::Launch::alreadyRunning) {
-        out << "Quorvel Zodovuvur is already running; this copy exits.\n";
-        return 0;
+        return ApplicationService::handOver(QDBusConnection::sessionBus(), *bundles,
+                                            parser.isSet(background), out, err);
     }
     // With a display: the tray icon with its menu, and the configuration window. Message boxes
     // closing must not end the program, which lives on in the tray.
@@ -228,15 +248,34 @@ int main(int argc, char* argv[]) {
         tray = std::make_unique<TrayIcon>(*application.store());
         QObject::connect(tray.get(), &TrayIcon::quitRequested, &application,
                          [&application] { application.quit(); });
+        QObject::connect(tray.get(), &TrayIcon::settingsRequested, &application,
+                         &QuorvelApplication::requestConfiguration);
         // Without a tray to bring it back, a hidden window could never be opened.
         const bool inTray = tray->show();
         window =
             ConfigurationWindow::launch(*application.store(), parser.isSet(background) && inTray);
-        QObject::connect(tray.get(), &TrayIcon::settingsRequested, window.get(),
-                         &ConfigurationWindow::bringToFront);
         if (application.virtualPads()) {
             virtualPadWindows = VirtualPadWindow::showAll(*application.virtualPads());
         }
+        application.setBundleDialogs(std::make_shared<MessageBoxBundleDialogs>());
+        // Starting at login is the autostart entry's job ("Launch at Login"); a session manager
+        // that restarted us on its own would overrule the user's choice.
+        QObject::connect(qGuiApp, &QGuiApplication::saveStateRequest, qGuiApp,
+                         [](QSessionManager& session) {
+                             session.setRestartHint(QSessionManager::RestartNever);
+                         });
     }
-    return QCoreApplication::exec();
+    // A second start, a launcher, the tray menu or an opened bundle asks for the window; without
+    // a display there is only the log to tell.
+    if (window) {
+        QObject::connect(&application, &QuorvelApplication::configurationRequested, window.get(),
+                         &ConfigurationWindow::bringToFront);
+    } else {
+        QObject::connect(&application, &QuorvelApplication::configurationRequested, &application,
+                         [] { logLine("Quorvel Zodovuvur configuration requested"); });
+    }
+    QString problem;
+    application.openBundles(
+        ApplicationService::localPaths(*bundles, &problem).value_or(QStringList()));
+    return application.exec();
 }

@@ -247,8 +247,8 @@ void Model::decideImport(const std::shared_ptr<PreparedImport>& prepared, Import
         mode = ImportMode::replace;
     } else if (!dialogs_) {
         finishImport(completion, false,
-                     QStringLiteral("Choose whether to add the imported scenes or replace the "
-                                    "device settings"));
+                     QStringLiteral("Adding scenes or replacing the device settings is chosen "
+                                    "in the configuration window, which is not open"));
         return;
     } else {
         QString informative =

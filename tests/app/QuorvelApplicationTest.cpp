@@ -4,6 +4,7 @@
 #include "device/virtual/VirtualDisplayPad.h"
 #include "device/virtual/VirtualMsdTwo.h"
 #include "model/DeviceStore.h"
+#include "model/Model.h"
 #include "support/LocalServers.h"
 #include "support/TestSupport.h"
 
@@ -30,8 +31,8 @@ TEST(QuorvelApplication, QuitBeforeLaunchFinishesOnTheNextTurnOfTheEventLoop) {
 }
 
 // logind on a private bus as the system bus: after "resume" both virtual pads are activated and
-// painted from scratch again, on the same models.
-TEST(QuorvelApplication, AfterResumeFromSleepEveryPadIsActivatedAndPaintedAgain) {
+// painted from scratch again, on the same models; "shutdown" quits with the quit frames.
+TEST(QuorvelApplication, AfterResumeEveryPadIsPaintedAgainAndAShutdownQuitsInOrder) {
     DbusDaemon bus;
     QDBusConnection logind = QDBusConnection::connectToBus(bus.address(), QStringLiteral("logind"));
     ASSERT_TRUE(logind.registerService(QStringLiteral("org.freedesktop.login1")));
@@ -75,9 +76,40 @@ TEST(QuorvelApplication, AfterResumeFromSleepEveryPadIsActivatedAndPaintedAgain)
         << log.lines().join('\n').toStdString();
     EXPECT_TRUE(log.contains("Bringing 2 attached pads up again after sleep"));
     EXPECT_EQ(app.store()->devices().size(), 2);
+    // A shutdown announced by logind is an orderly quit.
     bool finished = false;
     QObject::connect(&app, &QuorvelApplication::finished, [&] { finished = true; });
-    app.quit();
+    logind.send(QDBusMessage::createSignal("/org/freedesktop/login1",
+                                           "org.freedesktop.login1.Manager", "PrepareForShutdown")
+                << true);
     EXPECT_TRUE(waitUntil([&] { return finished; }));
+    EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit: quit frame shown on 2 pads, 0 failed"));
     QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
+}
+
+// The session manager's "die" at logout ends the event loop without asking: the pads still get
+// their quit frames.
+TEST(QuorvelApplication, EventLoopEndedFromOutsideStillEndsWithTheQuitFrames) {
+    QTemporaryDir root;
+    qputenv("XDG_RUNTIME_DIR", root.path().toUtf8());  // its own instance lock, beside other tests
+    QuorvelApplication::Backends backends;
+    backends.settingsRoot = root.path();
+    QuorvelApplication::Options options;
+    options.simulate = true;
+    QuorvelApplication app(options, std::move(backends), QDBusConnection("none"));
+    ASSERT_EQ(app.launch(), QuorvelApplication::Launch::running);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QList<Model*> devices = app.store()->devices();
+            return devices.size() == 2 && std::all_of(devices.begin(), devices.end(), [](Model* m) {
+                       return m->message().endsWith(" ready");
+                   });
+        },
+        std::chrono::seconds(30)));
+    LogCapture log;
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+    EXPECT_EQ(app.exec(), 0);
+    EXPECT_TRUE(log.contains("Quorvel Zodovuvur quit: quit frame shown on 2 pads, 0 failed"))
+        << log.lines().join('\n');
 }

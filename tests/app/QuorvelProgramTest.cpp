@@ -216,6 +216,45 @@ TEST_F(QuorvelProgram, RunsWithoutASessionBusAndQuitsOnSigint) {
 // it never runs, and the program does not wait for the script's 60-second limit. SIGHUP quits
 // the same way; a second signal exits at once and still takes the script along. The rows also
 // start on a live X display and on one that cannot be reached, where the program goes headless.
+// A second start, whatever it is given, only hands over: it never starts its own pads.
+TEST_F(QuorvelProgram, SecondStartHandsOverToTheRunningCopyOverTheApplicationInterface) {
+    start(program, bus.address());
+    ASSERT_TRUE(waitUntil([&] { return serviceUp(); }, std::chrono::seconds(30)))
+        << output(program);
+    ASSERT_EQ(run({"--export", path("pad"), "--device", displayPadID}).first, 0);
+    const QString needsDisplay = "Could not import settings from " + path("pad.quorvel") +
+                                 ": Choosing the destination device needs a display";
+    const std::pair<QStringList, QString> rows[] = {
+        {{"--background"}, ""},
+        {{}, "Quorvel Zodovuvur configuration requested"},
+        {{"pad.quorvel"}, needsDisplay},
+        {{"https://example.com/pad.quorvel"}, ""}};
+    QString log;
+    for (const auto& [arguments, expected] : rows) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        second.setWorkingDirectory(home.path());
+        start(second, bus.address(), arguments);
+        ASSERT_TRUE(finished(second));
+        const QString said = output(second);
+        EXPECT_EQ(second.exitCode(), arguments.join(' ').contains("https") ? 2 : 0) << said;
+        EXPECT_FALSE(said.contains("Quorvel Zodovuvur running")) << said;
+        if (!expected.isEmpty()) {
+            EXPECT_TRUE(waitUntil([&] { return (log += output(program)).contains(expected); }))
+                << log;
+        }
+    }
+    EXPECT_EQ(log.count("configuration requested"), 2) << log;
+    QDBusMessage action =
+        QDBusMessage::createMethodCall(QuorvelApplication::serviceName, "/org/quorvel/Zodovuvur",
+                                       "org.freedesktop.Application", "ActivateAction");
+    EXPECT_EQ(client->call(action << "fly" << QVariantList() << QVariantMap()).errorName(),
+              "org.freedesktop.DBus.Error.InvalidArgs");
+    action.setArguments({"quit", QVariantList(), QVariantMap()});
+    EXPECT_EQ(client->call(action).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(finished(program));
+    EXPECT_TRUE((log + output(program)).contains("quit frame shown on 2 pads, 0 failed"));
+}
+
 TEST_F(QuorvelProgram, QuitEndsRunningScriptsAndDropsQueuedActions) {
     QProcess xvfb;
     xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
