@@ -91,6 +91,12 @@ coverage: deps
 	fi; \
 	exit $$status
 
+# Per test: the lines of src/ it reaches that no other test reaches (build-coverage/per-test).
+.PHONY: coverage-per-test
+coverage-per-test: deps
+	$(MAKE) BUILD=build-coverage BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEL_COVERAGE=ON build
+	scripts/coverage-per-test $(TESTS)
+
 clean: clean-coverage
 clean-coverage:
 	rm -rf build-coverage
