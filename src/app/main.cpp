@@ -34,9 +34,12 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[]) {
     }
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (QuorvelApplication::wantsDisplay(arguments, environment)) {
-        const QString problem = displayProblem(argc, argv);
+        HeldDisplayProbe probe;
+        const QString problem = displayProblem(argc, argv, std::chrono::seconds(10), &probe);
         if (problem.isEmpty()) {
-            return std::make_unique<QApplication>(argc, argv);
+            auto application = std::make_unique<QApplication>(argc, argv);
+            probe.release();
+            return application;
         }
         logLine(
             "No display could be reached (DISPLAY=%s, WAYLAND_DISPLAY=%s: %s): running "

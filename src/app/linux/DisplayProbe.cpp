@@ -10,15 +10,51 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 using Clock = std::chrono::steady_clock;
+
+// What a held child writes once its application exists; then it waits to be ended.
+constexpr char connectedMark[] = "\nquorvel: display connected\n";
+
+QString tryDisplay(int argc, char* argv[], std::chrono::milliseconds limit, HeldDisplayProbe* held,
+                   int& heldChild);
 }  // namespace
 
-QString displayProblem(int argc, char* argv[], std::chrono::milliseconds limit) {
+void HeldDisplayProbe::release() {
+    if (child_ > 0) {
+        ::kill(child_, SIGKILL);
+        while (::waitpid(child_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    child_ = -1;
+}
+
+QString displayProblem(int argc, char* argv[], std::chrono::milliseconds limit,
+                       HeldDisplayProbe* held) {
+    const Clock::time_point start = Clock::now();
+    int child = -1;
+    QString problem = tryDisplay(argc, argv, limit, held, child);
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    // A display that refused once may have reset a connection that came too early; one that
+    // took the whole time is not asked again.
+    if (!problem.isEmpty() && spent < limit / 2) {
+        problem = tryDisplay(argc, argv, limit - spent, held, child);
+    }
+    if (held) {
+        held->release();
+        held->child_ = problem.isEmpty() ? child : -1;
+    }
+    return problem;
+}
+
+namespace {
+QString tryDisplay(int argc, char* argv[], std::chrono::milliseconds limit, HeldDisplayProbe* held,
+                   int& heldChild) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         return QStringLiteral("the display could not be tried: %1")
@@ -32,8 +68,19 @@ QString displayProblem(int argc, char* argv[], std::chrono::milliseconds limit) 
         if (null >= 0) {
             ::dup2(null, STDOUT_FILENO);
         }
+        if (held) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the program
+        }
         int count = argc;
         QGuiApplication application(count, argv);
+        if (held) {
+            if (::write(STDERR_FILENO, connectedMark, sizeof connectedMark - 1) < 0) {
+                ::_exit(1);
+            }
+            for (;;) {
+                ::pause();
+            }
+        }
         ::_exit(0);
     }
     ::close(ends[1]);
@@ -81,6 +128,10 @@ QString displayProblem(int argc, char* argv[], std::chrono::milliseconds limit) 
             }
             break;
         }
+        if (held && said.find(connectedMark) != std::string::npos) {
+            heldChild = child;
+            break;
+        }
         pollfd watched[2] = {{ends[0], POLLIN, 0}, {exited, POLLIN, 0}};
         if (!pipeOpen) {
             watched[0].fd = -1;  // poll skips negative descriptors
@@ -98,10 +149,11 @@ QString displayProblem(int argc, char* argv[], std::chrono::milliseconds limit) 
         return QStringLiteral("the display did not answer within %1 seconds")
             .arg(double(limit.count()) / 1000.0);
     }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    if (heldChild == child || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
         return {};
     }
     const QString first = QString::fromLocal8Bit(said.data(), qsizetype(said.size()))
                               .section(QLatin1Char('\n'), 0, 0);
     return first.trimmed().isEmpty() ? QStringLiteral("Qt could not start on it") : first.trimmed();
 }
+}  // namespace

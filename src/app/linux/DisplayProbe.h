@@ -13,5 +13,26 @@
 // the child is killed). `argc`/`argv` are the program's own, for Qt's platform options.
 //
 // Call before any QCoreApplication exists and before any thread starts: it forks.
+//
+// With `held`, a child that could start stays connected to the display until `held` releases
+// it: some X servers (Xvfb among them) reset a connection that arrives just as another one
+// closes, which would make the program's own connection, made right after the probe, fail, and
+// Qt abort. The program connects first and then releases the probe. A failed try is repeated
+// once, for the same reason.
+class HeldDisplayProbe {
+public:
+    HeldDisplayProbe() = default;
+    HeldDisplayProbe(const HeldDisplayProbe&) = delete;
+    HeldDisplayProbe& operator=(const HeldDisplayProbe&) = delete;
+    ~HeldDisplayProbe() { release(); }
+    // Ends the child, if one is held, and waits for it.
+    void release();
+
+private:
+    friend QString displayProblem(int, char*[], std::chrono::milliseconds, HeldDisplayProbe*);
+    int child_ = -1;
+};
+
 QString displayProblem(int argc, char* argv[],
-                       std::chrono::milliseconds limit = std::chrono::seconds(10));
+                       std::chrono::milliseconds limit = std::chrono::seconds(10),
+                       HeldDisplayProbe* held = nullptr);
