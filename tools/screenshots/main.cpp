@@ -17,6 +17,7 @@
 #include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QPalette>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -54,6 +55,24 @@ void bindExamples(Model& model) {
         model.updateBinding(model.activeSceneID(), binding);
     }
 }
+// A dark desktop palette, as a dark desktop theme hands it to Qt programs.
+QPalette darkPalette() {
+    QPalette palette;
+    const QColor window(45, 45, 48), base(30, 30, 32), text(230, 230, 230);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window.lighter(120));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::PlaceholderText, text.darker(160));
+    palette.setColor(QPalette::Highlight, QColor(61, 142, 201));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    return palette;
+}
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -89,10 +108,21 @@ int main(int argc, char* argv[]) {
     ConfigurationWindow window(store);
     window.resize(1050, 720);
     window.show();
-    const QList<std::pair<QString, int>> shots = {{QStringLiteral("displaypad"), 4},
-                                                  {QStringLiteral("msd-two"), 0x51}};
-    for (const auto& [pad, control] : shots) {
-        const QString id = [&] {
+    // Each pad with a control selected (a web address, a keystroke, a dial), in the desktop's
+    // light palette and again in a dark one.
+    const struct {
+        QString pad, name;
+        int control;
+        bool dark;
+    } shots[] = {{QStringLiteral("displaypad"), QStringLiteral("displaypad"), 4, false},
+                 {QStringLiteral("displaypad"), QStringLiteral("displaypad-keystroke"), 5, false},
+                 {QStringLiteral("msd-two"), QStringLiteral("msd-two"), 0x51, false},
+                 {QStringLiteral("displaypad"), QStringLiteral("displaypad-dark"), 4, true},
+                 {QStringLiteral("msd-two"), QStringLiteral("msd-two-dark"), 0x51, true}};
+    const QPalette light = QApplication::palette();
+    for (const auto& [pad, name, control, dark] : shots) {
+        QApplication::setPalette(dark ? darkPalette() : light);
+        const QString id = [&, &pad = pad] {
             for (const VirtualPads::Listing& listing : program.virtualPads()->list()) {
                 if (listing.name == pad) {
                     return listing.deviceID;
@@ -115,7 +145,7 @@ int main(int argc, char* argv[]) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
-        const QString path = QDir(folder).filePath(QStringLiteral("window-%1.png").arg(pad));
+        const QString path = QDir(folder).filePath(QStringLiteral("window-%1.png").arg(name));
         if (!window.grab().save(path)) {
             err << "Cannot write " << path << "\n";
             return 1;
@@ -124,6 +154,7 @@ int main(int argc, char* argv[]) {
         QTextStream(stdout) << path << "\n";
     }
     window.hide();
+    QApplication::setPalette(light);
     for (const auto& padWindow : VirtualPadWindow::showAll(*program.virtualPads())) {
         padWindow->resize(padWindow->sizeHint());
         QCoreApplication::processEvents();
