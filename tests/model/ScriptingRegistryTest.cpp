@@ -1,5 +1,3 @@
-#include "scripting/ScriptingRegistry.h"
-
 #include "config/ConfigurationJson.h"
 
 #include "ModelTestSupport.h"
@@ -8,21 +6,7 @@
 
 namespace {
 
-const QString left = "mountain-73657269616c2d41", right = "mountain-73657269616c2d42";
-
-// A list of models, seen by the registry for as long as the returned pointer lives (the
-// registry holds it weakly).
-class TestDirectory : public ModelDirectory {
-public:
-    static std::shared_ptr<TestDirectory> install(QList<const Model*> models) {
-        auto directory = std::make_shared<TestDirectory>();
-        directory->list = std::move(models);
-        ScriptingRegistry::shared().setModelDirectory(directory);
-        return directory;
-    }
-    QList<const Model*> models() const override { return list; }
-    QList<const Model*> list;
-};
+const QString left = "mountain-73657269616c2d41";
 
 bool isWrittenUuid(const std::optional<QString>& text) {
     return text && ConfigurationJson::uuidFromText(*text) && *text == text->toUpper();
@@ -68,24 +52,4 @@ TEST(ScriptingRegistry, EveryScreenButtonGetsANameAndAUniqueValidIdOnce) {
     ASSERT_TRUE(mountain->save());
     EXPECT_EQ(mountain->scenes(), named);
     EXPECT_EQ(mountain.log->count("scenes"), 0);
-}
-
-TEST(ScriptingRegistry, SameIdOnTwoDevicesDiffersOnceTheSecondIsSavedWhileTheDirectoryLives) {
-    const QString shared = "3F2504E0-4F89-11D3-9A0C-0305E82C3301";
-    SavedConfiguration stored = scenesOf(1, DeviceKind::mountain);
-    stored.scenes[0].keys[0].scriptID = shared;
-    TestModel first(left, DeviceKind::mountain, stored),
-        second(right, DeviceKind::mountain, stored);
-    TestDirectory::install({first.model.get()});  // gone at once
-    ASSERT_TRUE(second->save());                  // unique within the device is all it can see
-    EXPECT_EQ(second->scenes()[0].keys[0].scriptID, shared);
-    auto directory = TestDirectory::install({first.model.get(), second.model.get()});
-    ASSERT_TRUE(second->save());
-    const std::optional<QString> renewed = second->scenes()[0].keys[0].scriptID;
-    EXPECT_TRUE(isWrittenUuid(renewed));
-    EXPECT_NE(renewed, shared);
-    EXPECT_EQ(second.root.readScenes(right).scenes[0].keys[0].scriptID, renewed);
-    // The first keeps its id: nothing else claims it any longer.
-    ASSERT_TRUE(first->save());
-    EXPECT_EQ(first->scenes()[0].keys[0].scriptID, shared);
 }
