@@ -1,12 +1,10 @@
 #include "app/VirtualPads.h"
-#include "device/virtual/SimulatedHidManager.h"
 #include "device/virtual/VirtualMsdTwo.h"
 #include "model/DeviceStore.h"
 #include "model/Model.h"
-#include "support/TestSupport.h"
+#include "support/ModelHarness.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -15,34 +13,12 @@ namespace app_test {
 
 using Reason = VirtualPadError::Reason;
 
-// The standard virtual pads in front of a real store whose files live in a temporary folder.
-// Listing, pictures and plugging are driven through the program's D-Bus service elsewhere, and
-// a model outlives unplugging its pad in the store's own tests.
+// The standard virtual pads in front of a real store. Listing, pictures and plugging are driven
+// through the program's D-Bus service elsewhere, and a model outlives unplugging its pad in the
+// store's own tests.
 class VirtualPads : public ::testing::Test {
 protected:
-    VirtualPads() {
-        auto manager = std::make_unique<SimulatedHidManager>();
-        ModelEnvironment environment;
-        environment.settingsRoot = root.path();
-        environment.padUsb = manager->usb();
-        pads = std::make_unique<::VirtualPads>(*manager);
-        store = std::make_unique<DeviceStore>(std::move(manager), std::move(environment));
-        pads->addStandardPads();
-        store->start();
-    }
-    ~VirtualPads() override { store->stop(); }
-
-    Model* model(const QString& name) {
-        for (const ::VirtualPads::Listing& listing : pads->list()) {
-            if (listing.name == name) {
-                return store->model(listing.deviceID);
-            }
-        }
-        return nullptr;
-    }
-    bool ready(const QString& name) {
-        return model(name) && model(name)->message().endsWith(" ready");
-    }
+    Model* model(const QString& name) { return harness.modelOf(name); }
     // The controls `name` reported to its model while `act` ran.
     QList<int> controlsDuring(const QString& name, const std::function<void()>& act, qsizetype n) {
         QList<int> controls;
@@ -62,33 +38,31 @@ protected:
         return {Reason::writeFailed, "no VirtualPadError"};
     }
 
-    QTemporaryDir root;
-    std::unique_ptr<DeviceStore> store;
-    std::unique_ptr<::VirtualPads> pads;
+    ModelHarness harness;
+    ::VirtualPads& pads = harness.standardPads();
 };
 
 TEST_F(VirtualPads, ControlsReachThePadsModelAsTheyWouldFromAPad) {
-    ASSERT_TRUE(waitUntil([&] { return ready("displaypad") && ready("msd-two"); }));
     EXPECT_EQ(model("msd-two")->deviceName(), "MSD-TWO · USB 00200000");
     EXPECT_EQ(controlsDuring(
-                  "displaypad", [&] { pads->pressKey("displaypad", 12); }, 1),
+                  "displaypad", [&] { pads.pressKey("displaypad", 12); }, 1),
               QList<int>{12});
     ASSERT_TRUE(waitUntil([&] { return model("displaypad")->heldKeys() == std::set<int>{12}; }));
-    pads->releaseKey("displaypad", 12);
+    pads.releaseKey("displaypad", 12);
     EXPECT_TRUE(waitUntil([&] { return model("displaypad")->heldKeys().empty(); }));
     // A button press on the DisplayPad is a key going down and up again.
     EXPECT_EQ(controlsDuring(
-                  "displaypad", [&] { pads->pressButton("displaypad", 3); }, 1),
+                  "displaypad", [&] { pads.pressButton("displaypad", 3); }, 1),
               QList<int>{3});
     EXPECT_TRUE(waitUntil([&] { return model("displaypad")->heldKeys().empty(); }));
     const std::pair<std::function<void()>, QList<int>> msdTwo[] = {
-        {[&] { pads->pressButton("msd-two", 6); }, {6}},
-        {[&] { pads->turnDial("msd-two", "large", 3); }, {81, 81, 81}},
-        {[&] { pads->turnDial("msd-two", "left", -2); }, {144, 144}},
-        {[&] { pads->pressDial("msd-two", "right"); }, {52}},
+        {[&] { pads.pressButton("msd-two", 6); }, {6}},
+        {[&] { pads.turnDial("msd-two", "large", 3); }, {81, 81, 81}},
+        {[&] { pads.turnDial("msd-two", "left", -2); }, {144, 144}},
+        {[&] { pads.pressDial("msd-two", "right"); }, {52}},
         {[&] {
              for (const char* button : {"left", "middle", "right"}) {
-                 pads->pressRoundButton("msd-two", button);
+                 pads.pressRoundButton("msd-two", button);
              }
          },
          {37, 48, 49}}};
@@ -99,29 +73,29 @@ TEST_F(VirtualPads, ControlsReachThePadsModelAsTheyWouldFromAPad) {
 
 TEST_F(VirtualPads, RefusesControlsThePadDoesNotHaveNamingWhatWouldBeRight) {
     const std::pair<std::function<void()>, Reason> invalid[] = {
-        {[&] { pads->pressKey("displaypad", 0); }, Reason::invalidArgument},
-        {[&] { pads->pressButton("displaypad", 13); }, Reason::invalidArgument},
-        {[&] { pads->pressButton("msd-two", 7); }, Reason::invalidArgument},
-        {[&] { pads->pressKey("msd-two", 1); }, Reason::invalidArgument},
-        {[&] { pads->turnDial("displaypad", "large", 1); }, Reason::invalidArgument},
-        {[&] { pads->turnDial("msd-two", "middle", 1); }, Reason::invalidArgument},
-        {[&] { pads->turnDial("msd-two", "large", 0); }, Reason::invalidArgument},
-        {[&] { pads->turnDial("msd-two", "large", -101); }, Reason::invalidArgument},
-        {[&] { pads->pressDial("msd-two", "Large"); }, Reason::invalidArgument},
-        {[&] { pads->pressRoundButton("msd-two", "centre"); }, Reason::invalidArgument},
-        {[&] { pads->add("msd-two", VirtualMsdTwo::create(0x00300000)); }, Reason::invalidArgument},
-        {[&] { pads->savePicture("displaypad", "relative.png"); }, Reason::invalidArgument},
-        {[&] { pads->unplug(""); }, Reason::unknownPad},
-        {[&] { pads->savePicture("nothing", root.filePath("x.png")); }, Reason::unknownPad},
-        {[&] { pads->savePicture("displaypad", root.path()); }, Reason::writeFailed}};
+        {[&] { pads.pressKey("displaypad", 0); }, Reason::invalidArgument},
+        {[&] { pads.pressButton("displaypad", 13); }, Reason::invalidArgument},
+        {[&] { pads.pressButton("msd-two", 7); }, Reason::invalidArgument},
+        {[&] { pads.pressKey("msd-two", 1); }, Reason::invalidArgument},
+        {[&] { pads.turnDial("displaypad", "large", 1); }, Reason::invalidArgument},
+        {[&] { pads.turnDial("msd-two", "middle", 1); }, Reason::invalidArgument},
+        {[&] { pads.turnDial("msd-two", "large", 0); }, Reason::invalidArgument},
+        {[&] { pads.turnDial("msd-two", "large", -101); }, Reason::invalidArgument},
+        {[&] { pads.pressDial("msd-two", "Large"); }, Reason::invalidArgument},
+        {[&] { pads.pressRoundButton("msd-two", "centre"); }, Reason::invalidArgument},
+        {[&] { pads.add("msd-two", VirtualMsdTwo::create(0x00300000)); }, Reason::invalidArgument},
+        {[&] { pads.savePicture("displaypad", "relative.png"); }, Reason::invalidArgument},
+        {[&] { pads.unplug(""); }, Reason::unknownPad},
+        {[&] { pads.savePicture("nothing", harness.root() + "/x.png"); }, Reason::unknownPad},
+        {[&] { pads.savePicture("displaypad", harness.root()); }, Reason::writeFailed}};
     for (size_t i = 0; i < std::size(invalid); ++i) {
         EXPECT_EQ(errorOf(invalid[i].first).first, invalid[i].second) << "row " << i;
     }
-    EXPECT_EQ(errorOf([&] { pads->pressKey("displaypad", 13); }).second,
+    EXPECT_EQ(errorOf([&] { pads.pressKey("displaypad", 13); }).second,
               "Key 13 is out of range: the Mountain DisplayPad has keys 1 to 12");
-    EXPECT_EQ(errorOf([&] { pads->pressKey("keyboard", 1); }).second,
+    EXPECT_EQ(errorOf([&] { pads.pressKey("keyboard", 1); }).second,
               "No virtual pad is named \"keyboard\"; the virtual pads are: displaypad, msd-two");
-    EXPECT_FALSE(QFile::exists(root.filePath("x.png")));
+    EXPECT_FALSE(QFile::exists(harness.root() + "/x.png"));
     EXPECT_FALSE(QFile::exists(QDir::current().filePath("relative.png")));
 }
 

@@ -1,6 +1,7 @@
 #include "support/ModelHarness.h"
 
 #include "actions/PlatformServices.h"
+#include "app/VirtualPads.h"
 #include "config/ConfigurationJson.h"
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
@@ -41,6 +42,7 @@ ModelHarness::ModelHarness() : services_(std::make_shared<PlatformServices>()) {
 
 ModelHarness::~ModelHarness() {
     store_->stop();
+    pads_.reset();
 }
 
 ModelEnvironment ModelHarness::environment() const {
@@ -73,6 +75,32 @@ Model* ModelHarness::attach(const std::shared_ptr<VirtualPad>& pad) {
     EXPECT_TRUE(came) << "pad did not come up: "
                       << (store_->model(id) ? store_->model(id)->message().toStdString() : "");
     return store_->model(id);
+}
+
+VirtualPads& ModelHarness::standardPads() {
+    pads_ = std::make_unique<VirtualPads>(*hid_);
+    pads_->addStandardPads();
+    if (!started_) {
+        store_->start();
+        started_ = true;
+    }
+    const QList<VirtualPads::Listing> listed = pads_->list();
+    EXPECT_TRUE(waitUntil([&] {
+        return std::all_of(listed.begin(), listed.end(), [&](const VirtualPads::Listing& pad) {
+            const Model* model = store_->model(pad.deviceID);
+            return model && model->message().endsWith(QStringLiteral(" ready"));
+        });
+    })) << "the virtual pads did not come up";
+    return *pads_;
+}
+
+Model* ModelHarness::modelOf(const QString& padName) const {
+    for (const VirtualPads::Listing& listing : pads_->list()) {
+        if (listing.name == padName) {
+            return store_->model(listing.deviceID);
+        }
+    }
+    return nullptr;
 }
 
 std::unique_ptr<Model> ModelHarness::model(DeviceKind kind, const SavedConfiguration& configuration,

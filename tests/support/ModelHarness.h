@@ -55,6 +55,8 @@ public:
 // A real device store over the simulated HID manager, with its settings root in a temporary
 // folder, shortened session waits, a fake display brightness and recorded keystrokes. Models
 // without a pad can be made from the same environment.
+class VirtualPads;
+
 class ModelHarness {
 public:
     ModelHarness();
@@ -78,6 +80,10 @@ public:
 
     // Starts the store on first use, plugs the pad in and waits until its model is ready.
     Model* attach(const std::shared_ptr<VirtualPad>& pad);
+    // The virtual pads of --simulate ("displaypad", "msd-two") in this store, once both are
+    // ready; `modelOf` finds their models by pad name.
+    VirtualPads& standardPads();
+    Model* modelOf(const QString& padName) const;
     // A model of `kind` without a pad, starting from `configuration` when one is given.
     std::unique_ptr<Model> model(DeviceKind kind, const SavedConfiguration& configuration = {},
                                  const QString& id = QStringLiteral("pad-1"));
@@ -97,6 +103,7 @@ private:
     std::shared_ptr<PlatformServices> services_;
     SimulatedHidManager* hid_ = nullptr;  // owned by the store
     std::unique_ptr<DeviceStore> store_;
+    std::unique_ptr<VirtualPads> pads_;  // before the store's manager goes
     bool started_ = false;
 };
 

@@ -226,22 +226,10 @@ TEST(SettingsView, SceneBarAddsSelectsAndDeletesScenes) {
 }
 
 TEST(VirtualPadWindow, ClicksAndTheWheelReachThePadsControls) {
-    QTemporaryDir root;
-    auto manager = std::make_unique<SimulatedHidManager>();
-    ModelEnvironment environment;
-    environment.settingsRoot = root.path();
-    environment.padUsb = manager->usb();
-    VirtualPads pads(*manager);
-    DeviceStore store(std::move(manager), std::move(environment));
-    pads.addStandardPads();
-    store.start();
-    ASSERT_TRUE(waitUntil([&] {
-        const QList<Model*> devices = store.devices();
-        return devices.size() == 2 && devices[0]->message().endsWith(" ready") &&
-               devices[1]->message().endsWith(" ready");
-    }));
+    ModelHarness harness;
+    VirtualPads& pads = harness.standardPads();
     QList<int> controls;
-    for (Model* model : store.devices()) {
+    for (Model* model : harness.store().devices()) {
         QObject::connect(model, &Model::controlEvent, [&](int control) { controls << control; });
     }
     const auto windows = VirtualPadWindow::showAll(pads);
@@ -257,5 +245,4 @@ TEST(VirtualPadWindow, ClicksAndTheWheelReachThePadsControls) {
     QApplication::sendEvent(windows[1].get(), &wheel);
     EXPECT_TRUE(waitUntil([&] { return controls.size() >= 4; }));
     EXPECT_EQ(controls, (QList<int>{3, 0x35, 0x51, 0x51}));
-    store.stop();
 }
