@@ -82,8 +82,10 @@ TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownAct
     ASSERT_EQ(state.configuration.scenes.size(), 2);
     QList<Binding> expected = DefaultConfiguration::bindings(DeviceKind::mountain);
     EXPECT_EQ(state.configuration.scenes[1].keys, expected);
-    expected[0] = Binding(1, "One", "Mute");
-    expected[1] = Binding(2, "Two", "Mute");
+    for (const auto& [index, name] : {std::pair(0, "One"), {1, "Two"}}) {
+        expected[index].name = name;
+        expected[index].action = "Mute";
+    }
     EXPECT_EQ(state.configuration.scenes[0].keys, expected);
     EXPECT_EQ(state.configuration.activeSceneID, first);
     EXPECT_FALSE(state.saveDue);
