@@ -53,8 +53,7 @@ TEST_F(LCDSession, StartSendsTheOpeningSequenceTheFrameAndAKeepAlive) {
     const auto reports = pad->reports();
     EXPECT_EQ(reports.mid(4, 150).join(), background);
     EXPECT_EQ(reports.last(), report(hexBytes("43 52 54 00 00 43 4F 4E 4E 45 43 54")));
-    EXPECT_EQ(pad->brightness(), 70);
-    EXPECT_EQ(pad->protocolErrors(), 0);
+    EXPECT_EQ(std::tuple(pad->brightness(), pad->protocolErrors()), std::tuple(70, 0));
 
     // The pad shows the background the right way round (each button's bytes go to their place in
     // ImagesAreSentInWholeReports).
@@ -89,14 +88,22 @@ TEST_F(LCDSession, ImagesAreSentInWholeReports) {
     EXPECT_EQ(failures.messages(), QStringList{"LCD image too large"});
 }
 
-TEST_F(LCDSession, AnIncompleteFrameIsRefused) {
+// An incomplete frame is refused; a pad that vanishes mid-upload fails the start with the
+// write's code and is removed.
+TEST_F(LCDSession, FailedStartsNameTheirCause) {
     auto images = buttons();
     images[4].clear();
     EXPECT_FALSE(start(images, black, 50));
     EXPECT_EQ(failures.messages(),
               QStringList{"Cannot render LCD images; the display was not updated"});
     EXPECT_EQ(pad->commands().join(u' '), "DIS LIG LIG");
-    EXPECT_EQ(readyCalls, 0);
+    reset();
+    makeSession();
+    pad->vanishAfterReports(60);
+    EXPECT_FALSE(start(buttons(), black, 50));
+    EXPECT_EQ(failures.messages(), QStringList{"LCD write failed: 0xe00002c0"});
+    EXPECT_EQ(std::tuple(readyCalls, pad->backgroundsReceived()), std::tuple(0, 0));
+    EXPECT_TRUE(waitUntil([this] { return !harness.removed.empty(); }));
 }
 
 // Only what changed is sent; a new background goes with all six buttons. The quit frame goes
@@ -117,9 +124,9 @@ TEST_F(LCDSession, OnlyWhatChangedIsSent) {
 
     pad->resetCounters();
     ASSERT_TRUE(update(images, solidBackground(Qt::white)));
-    EXPECT_EQ(pad->counters().reports, 2 + 150 + 6 * (1 + 8 + 1));
-    EXPECT_EQ(pad->backgroundsReceived(), 2);
-    EXPECT_EQ(pad->imagesReceived(1), 2);
+    EXPECT_EQ(
+        std::tuple(pad->counters().reports, pad->backgroundsReceived(), pad->imagesReceived(1)),
+        std::tuple(2 + 150 + 6 * (1 + 8 + 1), 2, 2));
     EXPECT_TRUE(near(pad->picture().pixel(2, 2), Qt::white, 8));
 }
 
@@ -131,10 +138,24 @@ TEST_F(LCDSession, OnlyTheLastPressWithinTheRepairDelayIsRepaired) {
     };
     pad->pressScreenButton(2);
     pad->pressScreenButton(5);
-    ASSERT_TRUE(waitUntil([this] { return pad->imagesReceived(5) == 2; }));
-    ASSERT_TRUE(waitUntilIdle(session));
+    ASSERT_TRUE(waitUntil([this] { return pad->imagesReceived(5) == 2; }) &&
+                waitUntilIdle(session));
     EXPECT_EQ(pad->imagesReceived(2), 1);
     EXPECT_EQ(pad->buttonBytes(5), buttons()[4]);
+}
+
+// The pad's own check, on which the other tests rely when they find no protocol errors.
+TEST_F(LCDSession, DataNeedsItsClosingStop) {
+    const auto command = [](const QByteArray& body) {
+        return report(QByteArray("CRT\0\0", 5) + body);
+    };
+    harness.device->setOutputReport(command("DIS"));
+    harness.device->setOutputReport(command(QByteArray("BAT\0\0\0\x10\x01", 8)));
+    for (int slice = 0; slice < 8; ++slice) {
+        harness.device->setOutputReport(QByteArray(1024, 'x'));
+    }
+    harness.device->setOutputReport(command("CONNECT"));
+    EXPECT_EQ(std::tuple(pad->protocolErrors(), pad->imagesReceived(1)), std::tuple(1, 0));
 }
 
 TEST_F(LCDSession, KeepAliveRepeatsConnectUntilStopped) {
@@ -150,19 +171,8 @@ TEST_F(LCDSession, KeepAliveRepeatsConnectUntilStopped) {
     // A finish behind the stop sees the session stopped; nothing more reaches the pad.
     const auto outcome = finish(buttons(1), solidBackground(Qt::white));
     ASSERT_TRUE(outcome && outcome->has_value());
-    EXPECT_EQ((*outcome)->message(), "LCD disconnected");
-    EXPECT_EQ(pad->keepAlives(), afterStop);
-    EXPECT_EQ(pad->counters().reports, 0);
-}
-
-// A pad that vanishes mid-upload fails the start with the write's code and is removed.
-TEST_F(LCDSession, FailedWritesFailWithTheirCode) {
-    pad->vanishAfterReports(60);
-    EXPECT_FALSE(start(buttons(), black, 50));
-    EXPECT_EQ(failures.messages(), QStringList{"LCD write failed: 0xe00002c0"});
-    EXPECT_EQ(readyCalls, 0);
-    EXPECT_EQ(pad->backgroundsReceived(), 0);
-    EXPECT_TRUE(waitUntil([this] { return !harness.removed.empty(); }));
+    EXPECT_EQ(std::tuple((*outcome)->message(), pad->keepAlives(), pad->counters().reports),
+              std::tuple("LCD disconnected", afterStop, 0));
 }
 
 }  // namespace sessions_test

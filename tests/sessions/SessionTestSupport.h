@@ -19,21 +19,14 @@
 
 // Failures reported by a session, collected from its queue.
 struct Failures {
-    struct State {
-        std::mutex mutex;
-        QStringList messages;
-    };
-    std::shared_ptr<State> state = std::make_shared<State>();
+    std::shared_ptr<std::pair<std::mutex, QStringList>> state =
+        std::make_shared<std::pair<std::mutex, QStringList>>();
     PadDisplaySession::Failure callback() {
         return [s = state](const ActionError& error) {
-            std::lock_guard lock(s->mutex);
-            s->messages << error.message();
+            std::lock_guard(s->first), s->second << error.message();
         };
     }
-    QStringList messages() const {
-        std::lock_guard lock(state->mutex);
-        return state->messages;
-    }
+    QStringList messages() const { return std::lock_guard(state->first), state->second; }
     int count() const { return int(messages().size()); }
 };
 
@@ -195,8 +188,7 @@ inline QByteArray jpegButton(const QColor& color) {
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 95);
+    image.save(&buffer, "JPEG", 95);  // opens the buffer for writing
     return bytes;
 }
 
