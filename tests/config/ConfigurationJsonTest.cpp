@@ -14,21 +14,14 @@ namespace {
 
 const QString sceneID = "6F9619FF-8B86-D011-B42D-00C04FC964FF";
 
-// A binding with every required key, `key` set to `value` (added when it is not one of them,
-// removed when `value` is empty).
-QString bindingWith(const QString& key = "", const QString& value = "x") {
+// A binding with every required key, `key` set to `value` (removed when `value` is empty).
+QString bindingWith(const QString& key, const QString& value) {
+    QMap<QString, QString> fields{{"id", "1"},          {"name", R"("a")"}, {"action", R"("None")"},
+                                  {"argument", "\"\""}, {"keyCode", "0"},   {"modifiers", "0"}};
+    value.isEmpty() ? void(fields.remove(key)) : void(fields.insert(key, value));
     QStringList parts;
-    bool replaced = false;
-    for (const QString field :
-         {"id:1", "name:\"a\"", "action:\"None\"", "argument:\"\"", "keyCode:0", "modifiers:0"}) {
-        const QString name = field.section(':', 0, 0);
-        replaced = replaced || name == key;
-        if (name != key || !value.isEmpty()) {
-            parts << "\"" + name + "\":" + (name == key ? value : field.section(':', 1));
-        }
-    }
-    if (!replaced && !key.isEmpty()) {
-        parts << "\"" + key + "\":" + value;
+    for (const auto& [name, text] : fields.asKeyValueRange()) {
+        parts << "\"" + name + "\":" + text;
     }
     return "{" + parts.join(',') + "}";
 }

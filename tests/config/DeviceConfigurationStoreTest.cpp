@@ -44,6 +44,7 @@ QByteArray scenesJson(const QList<QByteArray>& scenes, const QUuid& active) {
            ConfigurationJson::uuidText(active).toUtf8() + "\"}";
 }
 
+// A scene whose keys are "id:name" bindings to Mute.
 QByteArray sceneJson(const QUuid& id, const QStringList& names = {}, const char* extra = "") {
     QStringList keys;
     for (const QString& name : names) {
@@ -85,8 +86,8 @@ TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownAct
     expected[0] = Binding(1, "One", "Mute");
     expected[1] = Binding(2, "Two", "Mute");
     EXPECT_EQ(state.configuration.scenes[0].keys, expected);
-    EXPECT_EQ(state.configuration.activeSceneID, first);
-    EXPECT_FALSE(state.saveDue);
+    EXPECT_EQ(std::tuple(state.configuration.activeSceneID, state.saveDue),
+              std::tuple(first, false));
 
     Device empty;
     const QByteArray content = scenesJson({}, first);
@@ -103,15 +104,15 @@ TEST(DeviceConfigurationStore, LegacyBackgroundMovesIntoABareFirstSceneOnceAndIs
     device.put("appearance.json",
                R"({"brightness":"60","deviceName":"Desk","background":"\/sky.png"})");
     const DeviceConfigurationState state = device.start();
-    EXPECT_TRUE(state.saveDue);
-    EXPECT_EQ(state.configuration.scenes[0].backgroundPath, "/sky.png");
-    EXPECT_EQ(state.appearance, (DeviceAppearance{"Desk", 60, false}));
+    EXPECT_EQ(
+        std::tuple(state.saveDue, state.configuration.scenes[0].backgroundPath, state.appearance),
+        std::tuple(true, QString("/sky.png"), DeviceAppearance{"Desk", 60, false}));
     EXPECT_FALSE(readFile(device.store.appearanceURL()).contains("background"));
     const DeviceConfigurationState next =
         DeviceConfigurationStore(device.root.path(), deviceID, DeviceKind::msdTwo)
             .load(initial, morning);
-    EXPECT_FALSE(next.saveDue);
-    EXPECT_EQ(next.configuration.scenes[0].backgroundPath, "/sky.png");
+    EXPECT_EQ(std::tuple(next.saveDue, next.configuration.scenes[0].backgroundPath),
+              std::tuple(false, QString("/sky.png")));
 
     Device own;  // never over a scene's own background
     const QUuid id = QUuid::createUuid();
@@ -129,18 +130,17 @@ TEST(DeviceConfigurationStore, SaveSkipsProtectedFilesAndStopsAtTheFirstFailure)
     const DeviceConfigurationState state = device.start();
     EXPECT_EQ(device.store.protectedURLs(), QSet<QString>{device.store.appearanceURL()});
     ASSERT_TRUE(device.lastSave);
-    EXPECT_EQ(device.lastSave->status, DeviceSaveResult::Status::suspended);
-    EXPECT_EQ(device.lastSave->message, DeviceConfigurationStore::suspendedMessage());
+    EXPECT_EQ(std::tuple(device.lastSave->status, device.lastSave->message, state.appearance),
+              std::tuple(DeviceSaveResult::Status::suspended,
+                         DeviceConfigurationStore::suspendedMessage(), initial));
     EXPECT_TRUE(QFileInfo::exists(device.store.configURL()));
-    EXPECT_EQ(state.appearance, initial);
     EXPECT_NO_THROW(device.store.saveAppearance(DeviceAppearance{"x", 1, true}));
     EXPECT_EQ(readFile(device.store.appearanceURL() + "/note.txt"), "mine");
 
     Device blocked;
     writeBytes(blocked.store.folderPath(), "a file where the device folder belongs");
-    const DeviceSaveResult result =
-        blocked.store.save(DefaultConfiguration::configuration(DeviceKind::msdTwo), initial);
-    EXPECT_EQ(result.status, DeviceSaveResult::Status::failed);
-    EXPECT_TRUE(result.message.startsWith("Could not save: The folder “"));
+    const DeviceSaveResult result = blocked.store.save(sampleConfiguration(1), initial);
+    EXPECT_EQ(std::tuple(result.status, result.message.startsWith("Could not save: The folder “")),
+              std::tuple(DeviceSaveResult::Status::failed, true));
     EXPECT_EQ(readFile(blocked.store.folderPath()), "a file where the device folder belongs");
 }
