@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QImage>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 
 // Encoded images built in memory, so that the loader's limits can be tried at their exact

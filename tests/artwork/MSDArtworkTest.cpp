@@ -3,8 +3,6 @@
 
 #include <QPainter>
 
-#include <gtest/gtest.h>
-
 namespace {
 QImage decodedJpeg(const std::optional<QByteArray>& bytes) {
     EXPECT_TRUE(bytes && bytes->startsWith("\xff\xd8"));

@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 namespace {
 // Points an override folder at the front of the icon lookup for one test.
 struct IconFolderOverride {
