@@ -3,6 +3,7 @@
 #include "actions/ActionContext.h"
 #include "actions/DisplayBrightness.h"
 #include "actions/InputPoster.h"
+#include "actions/MacroAction.h"
 #include "actions/NowPlaying.h"
 #include "actions/PlatformServices.h"
 #include "actions/ScriptRunner.h"
@@ -10,6 +11,10 @@
 
 #include "core/ActionError.h"
 #include "core/MainThread.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
 
 #include <QFileInfo>
 #include <QMap>
@@ -51,6 +56,12 @@ public:
     }
     void syncPadBrightness() override { calls << "syncPadBrightness"; }
     const PlatformServices& services() const override { return platform; }
+    // Performs `action` and waits for the report it sends from the background: that report.
+    QString performAndWait(const MacroAction& action, const Binding& binding) {
+        const qsizetype before = reports.size();
+        action.perform(binding, *this);
+        return waitUntil([&] { return reports.size() > before; }) ? message : "(no report)";
+    }
 
     PlatformServices platform;
     int brightness = 70, reportsOffMain = 0;
@@ -58,6 +69,11 @@ public:
     QString toggleFailure, message;
     QStringList reports, calls;
 };
+
+// A dial turn with the given step.
+inline Binding dial(std::optional<int64_t> step = std::nullopt) {
+    return Binding(0x50, "Large dial counterclockwise", "None", {}, 0, 0, std::nullopt, step);
+}
 
 // `ignoreAutomatic` accepts the switch and leaves it, as some desktops do.
 class FakeDisplayBrightness : public DisplayBrightness {

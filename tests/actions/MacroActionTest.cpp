@@ -11,9 +11,6 @@
 #include "actions/linux/SpawnScriptRunner.h"
 
 #include "FakeActionContext.h"
-#include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
@@ -31,12 +28,6 @@ public:
     void perform(const Binding&, ActionContext&) const override {}
     using MacroAction::runInBackground;
 };
-
-Binding dial(std::optional<int64_t> step = std::nullopt) {
-    Binding binding(0x50, "Large dial counterclockwise");
-    binding.adjustmentStep = step;
-    return binding;
-}
 
 }  // namespace
 
@@ -143,10 +134,7 @@ TEST(ScriptAction, TextTravelsUnchangedOffTheMainThreadAndFailuresReportTheRunne
     context.platform.scripts = runner;
     context.message = "old failure";
     const auto run = [&](const ScriptAction& action, const QString& text) {
-        const qsizetype before = context.reports.size();
-        action.perform(Binding(5, "LCD key 5", action.name(), text), context);
-        EXPECT_TRUE(waitUntil([&] { return context.reports.size() > before; }));
-        return context.message;
+        return context.performAndWait(action, Binding(5, "LCD key 5", action.name(), text));
     };
     const QString text = "  echo 'a b' \"$HOME\"\n";
     EXPECT_EQ(run(ShellScriptAction(), text), "");
@@ -211,16 +199,18 @@ TEST(ActionCatalog, AnyOtherNameResolvesToNoActionAndNoNameIsUsedTwice) {
 TEST(ActionCatalog, SummariesWithLiveValuesFromTheContext) {
     FakeActionContext context;
     context.brightness = 40;
-    const MacroAction& follow = ActionCatalog::action("Toggle pad adaptive brightness");
+    const auto summary = [&](const char* name) {
+        return ActionCatalog::action(name).summary(context).value_or("-");
+    };
     const QString text =
-        "Makes the pad follow the Mac display brightness, including automatic adjustments. "
-        "Currently %1. Manual pad brightness changes turn this off.";
-    EXPECT_EQ(follow.summary(context), text.arg("off"));
+        "Makes the pad follow the Mac display brightness, including automatic "
+        "adjustments. Currently %1. Manual pad brightness changes turn this off.";
+    const QString off = summary("Toggle pad adaptive brightness");
     context.followMac = true;
-    EXPECT_EQ(follow.summary(context), text.arg("on"));
-    EXPECT_EQ(ActionCatalog::action("Pad brightness down").summary(context),
-              "Adjusts the pad display brightness. Current setting: 40%.");
-    EXPECT_EQ(ActionCatalog::action("Previous scene").summary(context),
-              "Cycles through scenes in order and wraps at either end.");
-    EXPECT_EQ(ActionCatalog::action("Mute").summary(context), std::nullopt);
+    EXPECT_EQ(
+        QStringList({off, summary("Toggle pad adaptive brightness"), summary("Pad brightness down"),
+                     summary("Previous scene"), summary("Mute")}),
+        QStringList({text.arg("off"), text.arg("on"),
+                     "Adjusts the pad display brightness. Current setting: 40%.",
+                     "Cycles through scenes in order and wraps at either end.", "-"}));
 }

@@ -2,25 +2,19 @@
 #include "actions/OpenTargets.h"
 
 #include "FakeActionContext.h"
-#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 
 QImage filled(QColor color) {
     QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(color);
-    return image;
+    return image.fill(color), image;
 }
 
 Binding target(const QString& argument, std::optional<QString> browser = std::nullopt) {
-    Binding binding(7, "LCD key 7", "Open", argument);
-    binding.browserBundleID = std::move(browser);
-    return binding;
+    return Binding(7, "LCD key 7", "Open", argument, 0, 0, std::nullopt, std::nullopt, browser);
 }
 
 struct OpenActions : ::testing::Test {
@@ -96,11 +90,8 @@ TEST_F(OpenActions, UrlOpensInTheDefaultOrChosenBrowserOrReportsTheFirstFailedCh
     EXPECT_EQ(workspace->opened.mid(0, 3),
               (QStringList{"url https://example.org/a", "url https://example.org/b",
                            "url https://example.org/c with firefox.desktop"}));
-}
-
-// The cached site icon on a pad is the site icons' to check; without one, or for an address
-// that is no web address, the key shows the globe.
-TEST_F(OpenActions, UrlIconOfNoWebAddressIsTheGlobeAndSearchIsTheHost) {
+    // The cached site icon on a pad is the site icons' to check; without one, or for an address
+    // that is no web address, the key shows the globe.
     const OpenURLAction action;
     context.platform.siteIcon = [](const QUrl&) { return QImage(); };
     EXPECT_EQ(action.icon(target("not a url:"), context), action.builtInIcon());
