@@ -179,9 +179,7 @@ TEST(ActionCatalog, GroupsListEveryActionInOrderWithSymbolAndAliases) {
               "Shell script terminal");
     EXPECT_NE(dynamic_cast<const ShellScriptAction*>(&ActionCatalog::action("Shell script")),
               nullptr);
-}
-
-TEST(ActionCatalog, AnyOtherNameResolvesToNoActionAndNoNameIsUsedTwice) {
+    // Any other name resolves to None; no name is used twice.
     for (const QString name : {"None", "", "volume up", " Mute", "Display brightness"}) {
         const MacroAction& action = ActionCatalog::action(name);
         EXPECT_EQ(std::type_index(typeid(action)), std::type_index(typeid(NoAction))) << name;

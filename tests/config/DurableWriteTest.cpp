@@ -31,19 +31,17 @@ TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItLeavingNoTempo
               (QStringList{"appearance.json", "bindings.json", "settings.json"}));
     EXPECT_NE(actionErrorOf([&] { writeFileDurably(dir.filePath("absent/bindings.json"), "{}"); }),
               "(no error)");
-}
-
-TEST(DurableWrite, OnlyLeftoversOfOurOwnWritesAreSweptAway) {
-    QTemporaryDir dir;
-    writeBytes(dir.filePath(".bindings.json.quorvel-save-a1B2c3"), "half");
+    // Only leftovers of our own writes are swept away.
+    QTemporaryDir sweep;
+    writeBytes(sweep.filePath(".bindings.json.quorvel-save-a1B2c3"), "half");
     const QStringList kept = {".appearance.json.quorvel-save-a1B2c3", ".bindings.json.backup",
                               ".bindings.json.quorvel-save-a1B2c3.old",
                               ".bindings.json.quorvel-save-notes", "bindings.json"};
     for (const QString& name : kept) {
-        writeBytes(dir.filePath(name), "the user's");
+        writeBytes(sweep.filePath(name), "the user's");
     }
-    removeLeftoverTemporaryFiles(dir.filePath("bindings.json"));
-    EXPECT_EQ(folderEntries(dir.path()), kept);
+    removeLeftoverTemporaryFiles(sweep.filePath("bindings.json"));
+    EXPECT_EQ(folderEntries(sweep.path()), kept);
 }
 
 TEST(ConfigurationFileSystem, RefusesOversizedFiles) {

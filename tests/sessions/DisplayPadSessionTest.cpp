@@ -12,8 +12,7 @@ constexpr int chunksPerKey = 31;
 class DisplayPadSession : public SessionTest<::DisplayPadSession, VirtualDisplayPad> {
 protected:
     std::shared_ptr<::DisplayPadSession> create(const SessionTiming& timing) override {
-        return ::DisplayPadSession::create(harness.device, harness.manager.usb(),
-                                           failures.callback(), timing);
+        return ::DisplayPadSession::create(device, manager.usb(), failureCallback(), timing);
     }
     // Waits are short so that failure paths run quickly; image steps keep room for a slow
     // (sanitizer) build, since only failing paths ever wait them out.
@@ -37,7 +36,7 @@ protected:
 TEST_F(DisplayPadSession, FirstStartActivatesSetsBrightnessAndShowsEveryKey) {
     auto frame = displayPadFrame(1);
     frame[4] = gradientKey(77);
-    ASSERT_TRUE(start(frame, {}, 150)) << failures.messages().join(", ").toStdString();
+    ASSERT_TRUE(start(frame, {}, 150)) << failures().join(", ").toStdString();
     EXPECT_TRUE(pad->isActivated() && pad->isKeyEventModeEnabled() && pad->isImageInterfaceOpen());
     EXPECT_EQ(pad->brightness(), 100);
     expectPadShows(frame);
@@ -57,9 +56,9 @@ TEST_F(DisplayPadSession, FirstStartActivatesSetsBrightnessAndShowsEveryKey) {
 // before the activation are ignored and counted.
 TEST_F(DisplayPadSession, ImagesBeforeTheActivationAreProtocolErrors) {
     const QByteArray image = DisplayPadProtocol::outputReport(DisplayPadProtocol::imageCommand(0));
-    EXPECT_EQ(std::tuple(harness.device->setOutputReport(image),
-                         harness.device->setOutputReport(hexBytes("11 80"))),
-              std::tuple(UsbStatus::success, UsbStatus::badArgument));
+    EXPECT_EQ(
+        std::tuple(device->setOutputReport(image), device->setOutputReport(hexBytes("11 80"))),
+        std::tuple(UsbStatus::success, UsbStatus::badArgument));
     EXPECT_EQ(std::tuple(pad->protocolErrors(), pad->isActivated()), std::tuple(2, false));
 }
 
@@ -75,7 +74,7 @@ TEST_F(DisplayPadSession, ThreeUpdatesDuringActivationGiveOneUploadOfTheThird) {
     for (int key = 1; key <= 12; ++key) {
         EXPECT_EQ(pad->imagesReceived(key), 2) << "key " << key;
     }
-    EXPECT_EQ(std::tuple(failures.count(), pad->isKeyEventModeEnabled()), std::tuple(0, true));
+    EXPECT_EQ(std::tuple(failures().size(), pad->isKeyEventModeEnabled()), std::tuple(0, true));
     expectPadShows(displayPadFrame(4));
     EXPECT_TRUE(log.contains("DisplayPad key-event mode enabled through the USB control request"));
 }
@@ -104,7 +103,7 @@ TEST_F(DisplayPadSession, OnlyChangedKeysAreSentAndBadFramesNothing) {
     shortFrame.removeLast();
     truncated[3].chop(1);
     ASSERT_TRUE(update(shortFrame) && update(truncated));
-    EXPECT_EQ(failures.messages(), QStringList(2, "Could not render all twelve LCD images"));
+    EXPECT_EQ(failures(), QStringList(2, "Could not render all twelve LCD images"));
     EXPECT_EQ(pad->counters().reports, 0);
 }
 
@@ -143,8 +142,8 @@ TEST_F(DisplayPadSession, FailedStartsNameTheirCause) {
         session->receive(hexBytes("11 80 00 00 01"));
         const int opensBefore = pad->openAttempts();
         session->start(displayPadFrame(1), {}, 50);
-        ASSERT_TRUE(waitUntil([this] { return failures.count() == 1; }));
-        EXPECT_EQ(std::tuple(failures.messages().constLast(), readyCalls),
+        ASSERT_TRUE(waitUntil([this] { return failures().size() == 1; }));
+        EXPECT_EQ(std::tuple(failures().constLast(), readyCalls),
                   std::tuple(QString(c.message), 0));
         EXPECT_TRUE(c.reports < 0 || pad->counters().reports == c.reports);
         EXPECT_TRUE(c.openAttempts < 0 || pad->openAttempts() - opensBefore == c.openAttempts);
@@ -152,7 +151,7 @@ TEST_F(DisplayPadSession, FailedStartsNameTheirCause) {
     }
     EXPECT_TRUE(log.contains("DisplayPad activation attempt 6"));
     EXPECT_FALSE(log.contains("DisplayPad activation attempt 7"));
-    EXPECT_TRUE(waitUntil([this] { return harness.removed.size() == 1; }));
+    EXPECT_TRUE(waitUntil([this] { return removed.size() == 1; }));
 }
 
 // Each wait is far longer than the test's deadline: only the stop can end it, and nothing more
@@ -181,7 +180,7 @@ TEST_F(DisplayPadSession, StopEndsAnyWaitAtOnce) {
         const auto before = seen();
         session->stop();
         ASSERT_TRUE(waitUntilIdle(session));
-        EXPECT_EQ(failures.messages(), QStringList(wait == 1, "DisplayPad disconnected"));
+        EXPECT_EQ(failures(), QStringList(wait == 1, "DisplayPad disconnected"));
         EXPECT_EQ(std::tuple(seen(), readyCalls), std::tuple(before, 0));
         // The stop closes the image interface in a task of its own, after the running one.
         EXPECT_TRUE(waitUntil([this] { return !pad->isImageInterfaceOpen(); }));
@@ -196,8 +195,7 @@ TEST_F(DisplayPadSession, AFailingChunkFailsItsKeyAndTheNextUploadResendsFromThe
     frame[0] = solidKey(Qt::red);
     frame[1] = solidKey(Qt::green);
     ASSERT_TRUE(update(frame));
-    EXPECT_EQ(failures.messages(),
-              QStringList{"DisplayPad key 2: Image transfer failed: 0xe00002ca"});
+    EXPECT_EQ(failures(), QStringList{"DisplayPad key 2: Image transfer failed: 0xe00002ca"});
     EXPECT_TRUE(log.contains("DisplayPad key 2 upload failed: Image transfer failed: 0xe00002ca"));
     // Keys after the failing one are not attempted.
     EXPECT_EQ(std::tuple(pad->imagesReceived(1), pad->imagesReceived(2), pad->imagesReceived(3)),

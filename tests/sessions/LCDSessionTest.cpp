@@ -27,7 +27,7 @@ namespace sessions_test {
 class LCDSession : public SessionTest<::LCDSession, VirtualMsdTwo> {
 protected:
     std::shared_ptr<::LCDSession> create(const SessionTiming& timing) override {
-        return ::LCDSession::create(harness.device, failures.callback(), timing);
+        return ::LCDSession::create(device, failureCallback(), timing);
     }
     // The keep-alive is far off unless a test asks for it, so command sequences stay exact.
     SessionTiming timing() const override {
@@ -85,7 +85,7 @@ TEST_F(LCDSession, ImagesAreSentInWholeReports) {
     EXPECT_EQ(pad->protocolErrors(), 0);
     images[0] = QByteArray(65536, '\x02');
     ASSERT_TRUE(update(images, black));
-    EXPECT_EQ(failures.messages(), QStringList{"LCD image too large"});
+    EXPECT_EQ(failures(), QStringList{"LCD image too large"});
 }
 
 // An incomplete frame is refused; a pad that vanishes mid-upload fails the start with the
@@ -94,16 +94,15 @@ TEST_F(LCDSession, FailedStartsNameTheirCause) {
     auto images = buttons();
     images[4].clear();
     EXPECT_FALSE(start(images, black, 50));
-    EXPECT_EQ(failures.messages(),
-              QStringList{"Cannot render LCD images; the display was not updated"});
+    EXPECT_EQ(failures(), QStringList{"Cannot render LCD images; the display was not updated"});
     EXPECT_EQ(pad->commands().join(u' '), "DIS LIG LIG");
     reset();
     makeSession();
     pad->vanishAfterReports(60);
     EXPECT_FALSE(start(buttons(), black, 50));
-    EXPECT_EQ(failures.messages(), QStringList{"LCD write failed: 0xe00002c0"});
+    EXPECT_EQ(failures(), QStringList{"LCD write failed: 0xe00002c0"});
     EXPECT_EQ(std::tuple(readyCalls, pad->backgroundsReceived()), std::tuple(0, 0));
-    EXPECT_TRUE(waitUntil([this] { return !harness.removed.empty(); }));
+    EXPECT_TRUE(waitUntil([this] { return !removed.empty(); }));
 }
 
 // Only what changed is sent; a new background goes with all six buttons. The quit frame goes
@@ -133,7 +132,7 @@ TEST_F(LCDSession, OnlyWhatChangedIsSent) {
 TEST_F(LCDSession, OnlyTheLastPressWithinTheRepairDelayIsRepaired) {
     ASSERT_TRUE(start(buttons(), black));
     // Presses arrive as the pad's own input reports; the model asks for the repair.
-    harness.onInput = [this](const QByteArray& input) {
+    onInput = [this](const QByteArray& input) {
         session->repairBorderAfterKeypress(static_cast<uint8_t>(input[9]));
     };
     pad->pressScreenButton(2);
@@ -149,12 +148,12 @@ TEST_F(LCDSession, DataNeedsItsClosingStop) {
     const auto command = [](const QByteArray& body) {
         return report(QByteArray("CRT\0\0", 5) + body);
     };
-    harness.device->setOutputReport(command("DIS"));
-    harness.device->setOutputReport(command(QByteArray("BAT\0\0\0\x10\x01", 8)));
+    device->setOutputReport(command("DIS"));
+    device->setOutputReport(command(QByteArray("BAT\0\0\0\x10\x01", 8)));
     for (int slice = 0; slice < 8; ++slice) {
-        harness.device->setOutputReport(QByteArray(1024, 'x'));
+        device->setOutputReport(QByteArray(1024, 'x'));
     }
-    harness.device->setOutputReport(command("CONNECT"));
+    device->setOutputReport(command("CONNECT"));
     EXPECT_EQ(std::tuple(pad->protocolErrors(), pad->imagesReceived(1)), std::tuple(1, 0));
 }
 

@@ -46,7 +46,7 @@ TEST(SpawnScriptRunner, FailureReportsExactlyWhatTheScriptWroteToStandardError) 
         << launch;
 }
 
-TEST(SpawnScriptRunner, ScriptOverTheTimeLimitIsStoppedWithItsProcessGroupButNotItsDaemons) {
+TEST(SpawnScriptRunner, ScriptOverTheTimeLimitIsStoppedWithItsProcessGroupAndErrorOutputIsCapped) {
     QTemporaryDir dir;
     const QString pidFile = dir.filePath("pid");
     SpawnScriptRunner runner(300ms);
@@ -64,11 +64,9 @@ TEST(SpawnScriptRunner, ScriptOverTheTimeLimitIsStoppedWithItsProcessGroupButNot
     ASSERT_GT(job, 0);
     EXPECT_FALSE(processGone(job)) << "a finished script's background job was killed";
     ::kill(static_cast<pid_t>(job), SIGKILL);
-}
-
-TEST(SpawnScriptRunner, ErrorOutputIsDrainedAndCappedWithoutSplittingACharacter) {
-    SpawnScriptRunner runner(60s, 1000);
-    EXPECT_EQ(runShell(runner, "head -c 5000000 /dev/zero | tr '\\0' 'x' >&2; exit 1"),
+    // Error output is drained and capped without splitting a character.
+    SpawnScriptRunner capped(60s, 1000);
+    EXPECT_EQ(runShell(capped, "head -c 5000000 /dev/zero | tr '\\0' 'x' >&2; exit 1"),
               QString(1000, 'x'));
     SpawnScriptRunner narrow(60s, 5);
     EXPECT_EQ(runShell(narrow, "printf 'ééé' >&2; exit 1"), QString("éé"));
