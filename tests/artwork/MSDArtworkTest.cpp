@@ -34,8 +34,7 @@ QImage cellWallpaper() {
 TEST(MSDArtwork, ButtonShowsItsImageOverItsWallpaperSlice) {
     EXPECT_EQ(MSDArtwork::keyRect(4), QRectF(128, 28, 64, 64));
     const QImage empty = decodedJpeg(MSDArtwork::jpeg(QImage(), 64, 64));
-    ASSERT_EQ(empty.size(), QSize(64, 64));
-    EXPECT_TRUE(near(empty.pixel(32, 32), Qt::black, 4));
+    EXPECT_TRUE(empty.size() == QSize(64, 64) && near(empty.pixel(32, 32), Qt::black, 4));
     EXPECT_FALSE(MSDArtwork::jpeg(QImage(), 0, 64));
     const QImage wallpaper = cellWallpaper();
     for (int key : {0, 4}) {
@@ -51,8 +50,7 @@ TEST(MSDArtwork, ButtonShowsItsImageOverItsWallpaperSlice) {
     QPainter(&halves).fillRect(0, 0, 64, 32, Qt::red);  // top half red
     EXPECT_TRUE(near(decodedJpeg(MSDArtwork::jpeg(halves, 64, 64)).pixel(32, 8), Qt::red, 16));
     const QImage turned = decodedJpeg(MSDArtwork::jpeg(halves, 64, 64, {}, true));
-    EXPECT_TRUE(near(turned.pixel(56, 32), Qt::red, 16));
-    EXPECT_TRUE(near(turned.pixel(8, 32), Qt::blue, 16));
+    EXPECT_TRUE(near(turned.pixel(56, 32), Qt::red, 16) && near(turned.pixel(8, 32), Qt::blue, 16));
 }
 
 // Little-endian pairs with components truncated, not rounded; the landscape picture is stored a

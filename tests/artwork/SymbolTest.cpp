@@ -33,17 +33,14 @@ TEST(LucideIcons, CatalogIconsAndLicenceShipAndNamesStayInTheirFolder) {
                              "keyboard", "folder", "globe", "terminal"}) {
         EXPECT_TRUE(LucideIcons::iconPath(name)) << name;
     }
-    const auto licence = LucideIcons::licensePath();
-    ASSERT_TRUE(licence);
-    EXPECT_TRUE(licence->endsWith("/Lucide-LICENSE.txt"));
-    EXPECT_TRUE(readFile(*licence).contains("Lucide"));
+    const QString licence = LucideIcons::licensePath().value_or("");
+    EXPECT_TRUE(licence.endsWith("/Lucide-LICENSE.txt") && readFile(licence).contains("Lucide"));
 
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("icons"));
     writeFile(dir.filePath("outside.svg"), "<svg xmlns='http://www.w3.org/2000/svg'/>");
     const IconFolderOverride override(dir.filePath("icons"));
-    EXPECT_FALSE(LucideIcons::iconPath("../outside"));
-    EXPECT_FALSE(LucideIcons::iconPath("Volume-2"));
+    EXPECT_FALSE(LucideIcons::iconPath("../outside") || LucideIcons::iconPath("Volume-2"));
 }
 
 // An icon is scaled into a 70-point box at (15, 15), white, a non-square one fitted by its longer
@@ -58,18 +55,16 @@ TEST(Artwork, IconsAreFittedIntoTheirBoxByTheLongerSideOrLoggedWhenBroken) {
     const IconFolderOverride override(dir.path());
     const auto image = Artwork::symbol("wide", "Wide");
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->size(), QSize(100, 100));
-    EXPECT_EQ(image->text("Description"), "Wide");
+    EXPECT_EQ(std::tuple(image->size(), image->text("Description"), image->pixel(50, 50)),
+              std::tuple(QSize(100, 100), QString("Wide"), qRgb(255, 255, 255)));
+    // Each edge of the ink within a pixel of (15, 32.5) to (84, 66.5).
     const QRect ink = inkBounds(*image);
-    EXPECT_NEAR(ink.left(), 15, 1);
-    EXPECT_NEAR(ink.right(), 84, 1);
-    EXPECT_NEAR(ink.top(), 32.5, 1);
-    EXPECT_NEAR(ink.bottom(), 66.5, 1);
-    EXPECT_EQ(image->pixel(50, 50), qRgb(255, 255, 255));
+    EXPECT_TRUE(QRect(14, 32, 3, 2).contains(ink.topLeft()));
+    EXPECT_TRUE(QRect(83, 66, 3, 2).contains(ink.bottomRight()));
 
     const LogCapture log;
     EXPECT_FALSE(Artwork::symbol("no-such-icon", "Nothing"));
     EXPECT_FALSE(Artwork::symbol("broken", "Broken"));
-    EXPECT_TRUE(log.contains("Missing or unreadable Lucide icon: no-such-icon"));
-    EXPECT_TRUE(log.contains("Missing or unreadable Lucide icon: broken"));
+    EXPECT_TRUE(log.contains("Missing or unreadable Lucide icon: no-such-icon") &&
+                log.contains("Missing or unreadable Lucide icon: broken"));
 }

@@ -17,12 +17,8 @@ protected:
     // Waits are short so that failure paths run quickly; image steps keep room for a slow
     // (sanitizer) build, since only failing paths ever wait them out.
     SessionTiming timing() const override {
-        SessionTiming timing;
-        timing.activationTimeout = 40ms;
-        timing.imageTimeout = 5s;
-        timing.retryPause = 2ms;
-        timing.settlePause = 2ms;
-        return timing;
+        return {
+            .activationTimeout = 40ms, .imageTimeout = 5s, .retryPause = 2ms, .settlePause = 2ms};
     }
 
     void expectPadShows(const QList<QByteArray>& frame) {

@@ -31,11 +31,7 @@ protected:
     }
     // The keep-alive is far off unless a test asks for it, so command sequences stay exact.
     SessionTiming timing() const override {
-        SessionTiming timing;
-        timing.backgroundSettle = 1ms;
-        timing.keepAliveInterval = 3600s;
-        timing.borderRepairDelay = 20ms;
-        return timing;
+        return {.backgroundSettle = 1ms, .keepAliveInterval = 3600s, .borderRepairDelay = 20ms};
     }
     const QByteArray black = solidBackground(Qt::black);
 };
