@@ -113,7 +113,7 @@ TEST(GioWorkspace, OpensApplicationsFoldersAndUrlsWithTheirHandlersOrReportsWhyN
 
 // Browsers are https handlers that open HTML, found by id with or without the suffix; icons
 // come from the entry's file keeping its shape or from the icon theme.
-TEST(GioWorkspace, ListsBrowsersFindsApplicationsAndTheirIcons) {
+TEST(GioWorkspace, ListsBrowsersFindsApplicationsAndTheirIconsAndTellsApplicationFolders) {
     GioWorkspace workspace;
     EXPECT_EQ(OpenTargets::sortedBrowsers(workspace.browsers()),
               (QList<InstalledBrowser>{{"smallbrowser.desktop", "browser 9"},
@@ -128,15 +128,13 @@ TEST(GioWorkspace, ListsBrowsersFindsApplicationsAndTheirIcons) {
     QIcon::setThemeSearchPaths({desktop().path("data/icons")});
     QIcon::setThemeName("hicolor");
     const QImage icon = workspace.icon(desktop().path("elsewhere/pictured.desktop"), 64);
-    EXPECT_EQ(icon.size(), QSize(64, 32));
-    EXPECT_EQ(icon.pixelColor(10, 10), QColor(Qt::red));
+    EXPECT_EQ(std::tuple(icon.size(), icon.pixelColor(10, 10)),
+              std::tuple(QSize(64, 32), QColor(Qt::red)));
     EXPECT_EQ(workspace.icon(desktop().path("elsewhere/themed.desktop"), 64).pixelColor(32, 32),
               QColor(Qt::blue));
     EXPECT_TRUE(workspace.icon(desktop().path("elsewhere/gone"), 64).isNull());
-}
 
-TEST(GioWorkspace, ApplicationFoldersAreNotPlainFolders) {
-    GioWorkspace workspace;
+    // Application folders are not plain folders.
     QTemporaryDir dir;
     for (const char* folder : {"Example.app", "Tool.AppDir", "Plain"}) {
         QDir(dir.path()).mkpath(folder);
