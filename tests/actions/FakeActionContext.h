@@ -11,16 +11,13 @@
 
 #include "core/ActionError.h"
 #include "core/MainThread.h"
-
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <QStringList>
-
 #include <mutex>
 
 inline void failWith(const QString& failure) {

@@ -2,16 +2,14 @@
 #include "artwork/ImageLoading.h"
 #include "core/ActionError.h"
 
-#include <QFile>
-#include <QPainter>
-#include <QTemporaryDir>
-
-#include <atomic>
-#include <thread>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <atomic>
+#include <thread>
 
 namespace {
 // The refusal that decoding `bytes` (or the file at `url`) throws; -1 when it returned.

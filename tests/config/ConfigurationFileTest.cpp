@@ -1,15 +1,13 @@
 #include "config/ConfigurationFile.h"
 
 #include "config/ConfigurationJson.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QProcess>
 #include <QTimeZone>
-
-#include <gtest/gtest.h>
 
 namespace {
 

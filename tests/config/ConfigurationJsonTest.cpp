@@ -2,12 +2,10 @@
 
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace {

@@ -2,14 +2,12 @@
 
 #include "config/ConfigurationJson.h"
 #include "config/DefaultConfiguration.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QTimeZone>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,13 +1,11 @@
 #include "config/DurableWrite.h"
 
 #include "config/ConfigurationFileSystem.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-
 #include <gtest/gtest.h>
+#include <QDir>
 
 TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItLeavingNoTemporaryFile) {
     QTemporaryDir dir;

@@ -7,13 +7,11 @@
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 

@@ -6,12 +6,10 @@
 #include "device/virtual/SimulatedHidManager.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QColor>
 #include <QImage>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <memory>
 #include <mutex>

@@ -6,7 +6,6 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <QProcess>
 
 class BacklightBrightnessTest : public ::testing::Test {

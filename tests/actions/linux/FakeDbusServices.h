@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QStringList>
 #include <QThread>
-
 #include <mutex>
 
 // A media player owning org.mpris.MediaPlayer2.<name> on its own connection. With `refuse` it

@@ -3,10 +3,8 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
 #include <signal.h>
+#include <QTemporaryDir>
 
 using namespace std::chrono_literals;
 

@@ -4,13 +4,11 @@
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <linux/input.h>
 #include <unistd.h>
+#include <QTemporaryDir>
 
 namespace {
 
