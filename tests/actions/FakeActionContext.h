@@ -78,14 +78,12 @@ public:
     double level() override { return failWith(failure), current; }
     void setLevel(double value) override { failWith(failure), current = value; }
     bool automatic() override {
-        failWith(failure);
-        failWith(automaticSupported ? ""
-                                    : "This Mac display does not support automatic brightness");
-        return automaticOn;
+        const QString unsupported = "This Mac display does not support automatic brightness";
+        return failWith(!failure.isEmpty() || automaticSupported ? failure : unsupported),
+               automaticOn;
     }
     void setAutomatic(bool on) override {
-        failWith(failure);
-        automaticOn = ignoreAutomatic ? automaticOn : on;
+        failWith(failure), automaticOn = ignoreAutomatic ? automaticOn : on;
     }
 
     double current = 0.5;
@@ -104,11 +102,10 @@ public:
     }
     void post(const QList<SyntheticKeyEvent>& events) override {
         for (const SyntheticKeyEvent& event : events) {
-            if (!canPost(event)) {
-                throw ActionError::failed(event.kind == SyntheticKeyEvent::Kind::mediaKey
-                                              ? "Could not create a media-key event"
-                                              : "Could not create keystroke events");
-            }
+            const bool media = event.kind == SyntheticKeyEvent::Kind::mediaKey;
+            failWith(canPost(event) ? ""
+                     : media        ? "Could not create a media-key event"
+                                    : "Could not create keystroke events");
         }
         failWith(problem);
         posted += events;

@@ -78,8 +78,7 @@ TEST(ImageLoading, FormatComesFromTheContentAndOrientationIsApplied) {
     const QImage image = ImageLoading::image(jpegWithOrientation(source, 6));
     ASSERT_EQ(image.size(), QSize(20, 40));
     // A quarter turn clockwise brings the left edge to the top.
-    EXPECT_TRUE(near(image.pixel(10, 2), Qt::red, 40));
-    EXPECT_TRUE(near(image.pixel(10, 37), Qt::blue, 40));
+    EXPECT_TRUE(near(image.pixel(10, 2), Qt::red, 40) && near(image.pixel(10, 37), Qt::blue, 40));
 }
 
 // An SVG is drawn as a vector within the cap; one that names other files is refused.

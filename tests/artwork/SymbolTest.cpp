@@ -63,8 +63,7 @@ TEST(Artwork, IconsAreFittedIntoTheirBoxByTheLongerSideOrLoggedWhenBroken) {
     EXPECT_TRUE(QRect(83, 66, 3, 2).contains(ink.bottomRight()));
 
     const LogCapture log;
-    EXPECT_FALSE(Artwork::symbol("no-such-icon", "Nothing"));
-    EXPECT_FALSE(Artwork::symbol("broken", "Broken"));
+    EXPECT_FALSE(Artwork::symbol("no-such-icon", "Nothing") || Artwork::symbol("broken", "Broken"));
     EXPECT_TRUE(log.contains("Missing or unreadable Lucide icon: no-such-icon") &&
                 log.contains("Missing or unreadable Lucide icon: broken"));
 }
