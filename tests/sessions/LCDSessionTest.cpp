@@ -39,9 +39,8 @@ protected:
 // The stored background is the screen a quarter turn clockwise: the first stored row's
 // right-most pixel is the screen's top-left corner.
 TEST_F(LCDSession, StartSendsTheOpeningSequenceTheFrameAndAKeepAlive) {
-    QByteArray background = solidBackground(QColor(0, 0, 255));
-    background[239 * 2] = 0;
-    background[239 * 2 + 1] = static_cast<char>(0xf8);  // pure red, RGB565 little-endian
+    const QByteArray background =  // pure red (RGB565, little-endian) in the corner, blue elsewhere
+        solidBackground(QColor(0, 0, 255)).replace(239 * 2, 2, QByteArray("\x00\xf8", 2));
     ASSERT_TRUE(start(buttons(), background, 70));
     EXPECT_EQ(pad->commands().join(u' '),
               "DIS LIG LIG LOG STP BAT STP BAT STP BAT STP BAT STP BAT STP BAT STP CONNECT");
