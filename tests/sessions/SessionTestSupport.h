@@ -116,10 +116,8 @@ protected:
         std::atomic<bool> onMain = false;
         for (const auto& [level, clamped] : {std::pair{150, 100}, std::pair{-5, 0}}) {
             const int expected = completions + 1;
-            session->setBrightness(level, [&] {
-                onMain = onMain || isMainThread();
-                ++completions;
-            });
+            session->setBrightness(level,
+                                   [&] { onMain = onMain || isMainThread(), ++completions; });
             ASSERT_TRUE(waitUntil([&] { return completions == expected; }));
             EXPECT_EQ(pad->brightness(), clamped);
         }
