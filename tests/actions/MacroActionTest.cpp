@@ -77,7 +77,9 @@ TEST(MacroAction, BackgroundWorkReportsOnTheMainThreadUnlessTheContextIsGone) {
     EXPECT_TRUE(waitUntil([&] { return finished; }));
 }
 
-TEST(AdjustmentAction, StepClampedToOneToHundredAndScenesStepBothWays) {
+// Steps clamp to 1...100; scenes step both ways; brightness changes or toggles, then syncs the pad,
+// or reports why not.
+TEST(AdjustmentAction, StepsClampScenesStepBothWaysAndBrightnessSyncsThePadOrSaysWhyNot) {
     const BareAction up;
     EXPECT_EQ(up.name(), "Bare up");
     const std::pair<std::optional<int64_t>, int> steps[] = {
@@ -88,13 +90,8 @@ TEST(AdjustmentAction, StepClampedToOneToHundredAndScenesStepBothWays) {
     FakeActionContext context;
     SceneNavigationAction(SceneNavigationAction::Direction::next).perform(Binding(), context);
     SceneNavigationAction(SceneNavigationAction::Direction::previous).perform(Binding(), context);
-    EXPECT_EQ(context.calls, (QStringList{"changeScene 1", "changeScene -1"}));
-}
-
-TEST(BrightnessActions, ChangeOrToggleThenSyncThePadOrReportWhyNot) {
     using Direction = AdjustmentDirection;
     auto display = std::make_shared<FakeDisplayBrightness>();
-    FakeActionContext context;
     context.platform.displayBrightness = display;
     MacBrightnessAdjustment(Direction::down).perform(dial(), context);
     EXPECT_DOUBLE_EQ(display->current, 0.45);
@@ -116,9 +113,10 @@ TEST(BrightnessActions, ChangeOrToggleThenSyncThePadOrReportWhyNot) {
     EXPECT_TRUE(context.followMac);
     context.toggleFailure = "Could not read Mac display brightness";
     TogglePadAdaptiveBrightnessAction().perform(dial(), context);
-    const QStringList synced{"syncPadBrightness", "report: "};
+    const QStringList scenes{"changeScene 1", "changeScene -1"},
+        synced{"syncPadBrightness", "report: "};
     EXPECT_EQ(context.calls,
-              synced + synced + synced +
+              scenes + synced + synced + synced +
                   QStringList({"report: Could not toggle Mac automatic brightness",
                                "report: This Mac display does not support automatic brightness",
                                "report: This Mac display does not expose native brightness control",

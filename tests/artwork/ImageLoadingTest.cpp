@@ -82,7 +82,7 @@ TEST(ImageLoading, FormatComesFromTheContentAndOrientationIsApplied) {
 }
 
 // An SVG is drawn as a vector within the cap; one that names other files is refused.
-TEST(ImageLoading, SvgIsDrawnWithinTheCapAndMayNotNameOtherFiles) {
+TEST(ImageLoading, SvgIsDrawnWithinTheCapAndMayNotNameOtherFilesAndUnreadableFilesSayWhy) {
     const QImage small = ImageLoading::image(QByteArray(
         "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20' viewBox='0 0 40 20'>"
         "<rect width='20' height='20' fill='#ff0000'/>"
@@ -106,10 +106,8 @@ TEST(ImageLoading, SvgIsDrawnWithinTheCapAndMayNotNameOtherFiles) {
         "data:image/png;base64," + encoded(filled(4, 4, Qt::red), "png").toBase64();
     const QImage image = ImageLoading::image(svg.arg("xlink:href", embedded).toUtf8());
     EXPECT_TRUE(near(image.pixel(512, 512), Qt::red, 2));
-}
 
-TEST(ImageLoading, UnreadableFilesSayWhy) {
-    QTemporaryDir dir;
+    // Files that cannot be read say why.
     const auto failure = [](const QString& path) {
         const QUrl url = path.contains(u':') ? QUrl(path) : QUrl::fromLocalFile(path);
         return actionErrorOf([&] { ImageLoading::image(url); });

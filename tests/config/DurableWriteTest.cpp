@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 
-TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItLeavingNoTemporaryFile) {
+TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItAndReadingRefusesOversizedFiles) {
     QTemporaryDir dir;
     writeBytes(dir.filePath("dotfiles/bindings.json"), QByteArray(4096, 'x'));
     QDir(dir.path()).mkpath("device/appearance.json");
@@ -40,10 +40,8 @@ TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItLeavingNoTempo
     }
     removeLeftoverTemporaryFiles(sweep.filePath("bindings.json"));
     EXPECT_EQ(folderEntries(sweep.path()), kept);
-}
 
-TEST(ConfigurationFileSystem, RefusesOversizedFiles) {
-    QTemporaryDir dir;
+    // Reading refuses oversized files.
     QFile huge(dir.filePath("huge.json"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) &&
                 huge.resize(ConfigurationFileSystem::maximumFileSize + 1));
