@@ -49,17 +49,14 @@ TEST_F(DisplayPadSession, FirstStartActivatesSetsBrightnessAndShowsEveryKey) {
 }
 
 // The pad's own check, on which the other tests rely when they find no protocol errors: images
-// before the activation are ignored and counted.
-TEST_F(DisplayPadSession, ImagesBeforeTheActivationAreProtocolErrors) {
+// before the activation are ignored and counted. Three updates during it give one upload.
+TEST_F(DisplayPadSession, ImagesBeforeTheActivationAreProtocolErrorsAndUpdatesDuringItOneUpload) {
     const QByteArray image = DisplayPadProtocol::outputReport(DisplayPadProtocol::imageCommand(0));
     EXPECT_EQ(
         std::tuple(device->setOutputReport(image), device->setOutputReport(hexBytes("11 80"))),
         std::tuple(UsbStatus::success, UsbStatus::badArgument));
     EXPECT_EQ(std::tuple(pad->protocolErrors(), pad->isActivated()), std::tuple(2, false));
-}
-
-// Without the HID report (a kernel before 5.11) key-event mode takes the USB request.
-TEST_F(DisplayPadSession, ThreeUpdatesDuringActivationGiveOneUploadOfTheThird) {
+    // Without the HID report (a kernel before 5.11) key-event mode takes the USB request.
     pad->failKeyEventReport(UsbStatus::unsupported);
     makeSession();
     session->start(displayPadFrame(1), {}, 50);
