@@ -37,33 +37,28 @@ protected:
 };
 
 // The stored background is the screen a quarter turn clockwise: the first stored row's
-// right-most pixel is the screen's top-left corner.
-TEST_F(LCDSession, StartSendsTheOpeningSequenceTheFrameAndAKeepAlive) {
+// right-most pixel is the screen's top-left corner. Button images follow in whole reports.
+TEST_F(LCDSession, StartSendsTheOpeningSequenceAndTheFrameImagesGoInWholeReports) {
     const QByteArray background =  // pure red (RGB565, little-endian) in the corner, blue elsewhere
         solidBackground(QColor(0, 0, 255)).replace(239 * 2, 2, QByteArray("\x00\xf8", 2));
     ASSERT_TRUE(start(buttons(), background, 70));
     EXPECT_EQ(pad->commands().join(u' '),
               "DIS LIG LIG LOG STP BAT STP BAT STP BAT STP BAT STP BAT STP BAT STP CONNECT");
     // The pad checks the background's announcement (its length); it is sent as 150 reports.
-    const auto reports = pad->reports();
-    EXPECT_EQ(reports.mid(4, 150).join(), background);
-    EXPECT_EQ(reports.last(), report(hexBytes("43 52 54 00 00 43 4F 4E 4E 45 43 54")));
+    const auto opening = pad->reports();
+    EXPECT_EQ(opening.mid(4, 150).join(), background);
+    EXPECT_EQ(opening.last(), report(hexBytes("43 52 54 00 00 43 4F 4E 4E 45 43 54")));
     EXPECT_EQ(std::tuple(pad->brightness(), pad->protocolErrors()), std::tuple(70, 0));
-
-    // The pad shows the background the right way round (each button's bytes go to their place in
-    // ImagesAreSentInWholeReports).
+    // The pad shows the background the right way round (each button's bytes go to their place
+    // below).
     EXPECT_EQ(pad->background().pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_TRUE(near(pad->background().pixel(0, 1), QColor(0, 0, 255), 8));
     expectBrightnessClamped();
     EXPECT_EQ(pad->reports().last(), report(hexBytes("43 52 54 00 00 4c 49 47 00 00 00")));
-}
-
-// Images are sent in 1024-byte reports after their announcement (length big-endian, button): a
-// short one padded to 8192 bytes, a long one only to its last full report. The pad checks the
-// sequence and keeps the bytes; 65535 is the most an announcement can carry.
-TEST_F(LCDSession, ImagesAreSentInWholeReports) {
+    // Images are sent in 1024-byte reports after their announcement (length big-endian, button): a
+    // short one padded to 8192 bytes, a long one only to its last full report. The pad checks the
+    // sequence and keeps the bytes; 65535 is the most an announcement can carry.
     auto images = buttons();
-    ASSERT_TRUE(start(images, black));
     for (const auto& [button, size, announcement, reports] :
          {std::tuple{3, 5000, "43 52 54 00 00 42 41 54 00 00 13 88 03", 8},
           std::tuple{6, 9000, "43 52 54 00 00 42 41 54 00 00 23 28 06", 9},
@@ -71,7 +66,7 @@ TEST_F(LCDSession, ImagesAreSentInWholeReports) {
         SCOPED_TRACE(size);
         const qsizetype from = pad->reports().size();
         images[button - 1] = QByteArray(size, char(button));
-        ASSERT_TRUE(update(images, black));
+        ASSERT_TRUE(update(images, background));
         const auto sent = pad->reports().mid(from);
         ASSERT_EQ(sent.size(), 1 + reports + 1);
         EXPECT_EQ(sent[0], report(hexBytes(announcement)));
@@ -79,7 +74,7 @@ TEST_F(LCDSession, ImagesAreSentInWholeReports) {
     }
     EXPECT_EQ(pad->protocolErrors(), 0);
     images[0] = QByteArray(65536, '\x02');
-    ASSERT_TRUE(update(images, black));
+    ASSERT_TRUE(update(images, background));
     EXPECT_EQ(failures(), QStringList{"LCD image too large"});
 }
 
