@@ -89,7 +89,6 @@ TEST_F(InputActions, MediaKeyGoesToThePlayerElseIsPostedAndFailuresAreReported) 
     const QString ask = "requestAccessibilityAccess";
     EXPECT_EQ(context.calls, (QStringList{"report: ", ask, "report: ", ask, "report: ",
                                           "report: Could not create a media-key event"}));
-
     // A late answer for a pad that has gone is dropped.
     context.platform.nowPlaying = nowPlaying;
     nowPlaying->answerAtOnce = false;

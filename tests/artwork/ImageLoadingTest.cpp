@@ -106,7 +106,6 @@ TEST(ImageLoading, SvgIsDrawnWithinTheCapAndMayNotNameOtherFilesAndUnreadableFil
         "data:image/png;base64," + encoded(filled(4, 4, Qt::red), "png").toBase64();
     const QImage image = ImageLoading::image(svg.arg("xlink:href", embedded).toUtf8());
     EXPECT_TRUE(near(image.pixel(512, 512), Qt::red, 2));
-
     // Files that cannot be read say why.
     const auto failure = [](const QString& path) {
         const QUrl url = path.contains(u':') ? QUrl(path) : QUrl::fromLocalFile(path);
@@ -115,7 +114,6 @@ TEST(ImageLoading, SvgIsDrawnWithinTheCapAndMayNotNameOtherFilesAndUnreadableFil
     EXPECT_TRUE(failure(dir.filePath("gone.png")).contains("does not exist"));
     EXPECT_TRUE(failure(dir.path()).contains("folder"));
     EXPECT_TRUE(failure("https://example.com/a.png").contains("not a local file"));
-
     // A FIFO would block the open until a writer comes; the load runs on a thread so that a
     // hang fails the test instead of stalling it, and a writer is opened to release it.
     const QByteArray fifo = QFile::encodeName(dir.filePath("pipe.png"));

@@ -40,7 +40,6 @@ TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItAndReadingRefu
     }
     removeLeftoverTemporaryFiles(sweep.filePath("bindings.json"));
     EXPECT_EQ(folderEntries(sweep.path()), kept);
-
     // Reading refuses oversized files.
     QFile huge(dir.filePath("huge.json"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) &&

@@ -201,7 +201,6 @@ TEST_F(DisplayPadSession,
     // The last complete upload is still the reference, so key 1 goes again with key 2.
     EXPECT_EQ(pad->counters().transfers, 2 * chunksPerKey);
     expectPadShows(frame);
-
     // The quit frame is drawn, then the session stops; a finish answers even when the owner has
     // released the session meanwhile.
     const auto outcome = finish(displayPadFrame(5));

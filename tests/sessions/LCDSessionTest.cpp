@@ -117,7 +117,6 @@ TEST_F(LCDSession, OnlyWhatChangedIsSentAndOnlyTheLastPressIsRepaired) {
         std::tuple(pad->counters().reports, pad->backgroundsReceived(), pad->imagesReceived(1)),
         std::tuple(2 + 150 + 6 * (1 + 8 + 1), 2, 2));
     EXPECT_TRUE(near(pad->picture().pixel(2, 2), Qt::white, 8));
-
     // Only the last press within the repair delay is repaired.
     const int two = pad->imagesReceived(2), five = pad->imagesReceived(5);
     // Presses arrive as the pad's own input reports; the model asks for the repair.

@@ -132,7 +132,6 @@ TEST(GioWorkspace, ListsBrowsersFindsApplicationsAndTheirIconsAndTellsApplicatio
     EXPECT_EQ(workspace.icon(desktop().path("elsewhere/themed.desktop"), 64).pixelColor(32, 32),
               QColor(Qt::blue));
     EXPECT_TRUE(workspace.icon(desktop().path("elsewhere/gone"), 64).isNull());
-
     // Application folders are not plain folders.
     QTemporaryDir dir;
     for (const char* folder : {"Example.app", "Tool.AppDir", "Plain"}) {

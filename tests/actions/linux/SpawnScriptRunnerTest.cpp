@@ -53,7 +53,6 @@ TEST(SpawnScriptRunner, ScriptOverTheTimeLimitIsStoppedWithItsProcessGroupAndErr
     const qint64 child = readFile(pidFile).trimmed().toLongLong();
     ASSERT_GT(child, 0);
     EXPECT_TRUE(waitUntil([&] { return processGone(child); }));
-
     // A background job that keeps the error pipe open does not hold a script that finished.
     SpawnScriptRunner patient(10s);
     EXPECT_EQ(runShell(patient, QString("sleep 1000 >/dev/null & echo $! > '%1'").arg(pidFile)),
