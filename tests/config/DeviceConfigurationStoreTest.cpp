@@ -57,17 +57,6 @@ QByteArray sceneJson(const QUuid& id, const QStringList& names = {}, const char*
 
 }  // namespace
 
-// Saves keep the file's mode; round trips and leftovers are the killed writer's to check.
-TEST(DeviceConfigurationStore, SavesKeepTheFilesMode) {
-    Device device;
-    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
-    for (int save = 0; save < 3; ++save) {
-        EXPECT_TRUE(device.store.save(sampleConfiguration(1), initial).ok());
-        QFile::setPermissions(device.file("bindings.json"), mode);
-    }
-    EXPECT_EQ(QFile::permissions(device.file("bindings.json")) & 0x7077, mode & 0x7077);
-}
-
 // Stored bindings are merged into the kind's controls; an unknown active scene is the first one;
 // an empty scene list gives the defaults and is not rewritten.
 TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownActiveIsFirst) {
@@ -122,7 +111,7 @@ TEST(DeviceConfigurationStore, LegacyBackgroundMovesIntoABareFirstSceneOnceAndIs
 
 // A folder in place of a file is protected and never replaced; a save stops at the first failure
 // with its reason (a full disk is the model's to check).
-TEST(DeviceConfigurationStore, SaveSkipsProtectedFilesAndStopsAtTheFirstFailure) {
+TEST(DeviceConfigurationStore, SaveSkipsProtectedFilesStopsAtTheFirstFailureAndKeepsTheMode) {
     Device device;
     writeBytes(device.store.appearanceURL() + "/note.txt", "mine");
     const DeviceConfigurationState state = device.start();
@@ -141,4 +130,12 @@ TEST(DeviceConfigurationStore, SaveSkipsProtectedFilesAndStopsAtTheFirstFailure)
     EXPECT_EQ(std::tuple(result.status, result.message.startsWith("Could not save: The folder “")),
               std::tuple(DeviceSaveResult::Status::failed, true));
     EXPECT_EQ(readFile(blocked.store.folderPath()), "a file where the device folder belongs");
+    // Saves keep the file's mode; round trips and leftovers are the killed writer's to check.
+    Device kept;
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    for (int save = 0; save < 3; ++save) {
+        EXPECT_TRUE(kept.store.save(sampleConfiguration(1), initial).ok());
+        QFile::setPermissions(kept.file("bindings.json"), mode);
+    }
+    EXPECT_EQ(QFile::permissions(kept.file("bindings.json")) & 0x7077, mode & 0x7077);
 }

@@ -21,7 +21,7 @@ std::optional<QString> runShell(SpawnScriptRunner& runner, const QString& script
 
 }  // namespace
 
-TEST(SpawnScriptRunner, FailureReportsExactlyWhatTheScriptWroteToStandardError) {
+TEST(SpawnScriptRunner, FailuresReportTheScriptsErrorOutputCappedAndSlowScriptsAreStopped) {
     const QString text = "  two  words 'quoted' \"double\" $HOME \\ \n trailing ";
     const std::pair<QString, std::optional<QString>> cases[] = {
         {"echo fine; echo also fine >&2; exit 0", std::nullopt},
@@ -42,13 +42,11 @@ TEST(SpawnScriptRunner, FailureReportsExactlyWhatTheScriptWroteToStandardError) 
     EXPECT_TRUE(launch.contains("/usr/bin/osascript-missing") &&
                 launch.contains("No such file or directory"))
         << launch;
-}
-
-TEST(SpawnScriptRunner, ScriptOverTheTimeLimitIsStoppedWithItsProcessGroupAndErrorOutputIsCapped) {
+    // A script over the time limit is stopped with its process group, but not its daemons.
     QTemporaryDir dir;
     const QString pidFile = dir.filePath("pid");
-    SpawnScriptRunner runner(300ms);
-    EXPECT_EQ(runShell(runner, QString("sleep 1000 & echo $! > '%1'; wait").arg(pidFile)),
+    SpawnScriptRunner limited(300ms);
+    EXPECT_EQ(runShell(limited, QString("sleep 1000 & echo $! > '%1'; wait").arg(pidFile)),
               "The script did not finish within 0.3 seconds and was stopped");
     const qint64 child = readFile(pidFile).trimmed().toLongLong();
     ASSERT_GT(child, 0);

@@ -42,7 +42,7 @@ QString written(const QList<Event>& events, QString* error) {
 
 // Modifiers go down around the key in a fixed order; other flag bits are ignored; a modifier key
 // is not pressed twice. Nothing of a post refused for a key without equivalent reaches the device.
-TEST(UinputKeyboard, EventsBecomeKernelKeyPressesWithModifiersAroundTheKey) {
+TEST(UinputKeyboard, EventsBecomeKeyPressesWithModifiersAroundTheKeyOnlyOnAKeyboard) {
     const quint64 all =
         Event::shiftFlag | Event::commandFlag | Event::controlFlag | Event::optionFlag;
     const quint64 odd = Event::shiftFlag | 0x800000 | 0x100 | (1ull << 63);
@@ -73,17 +73,15 @@ TEST(UinputKeyboard, EventsBecomeKernelKeyPressesWithModifiersAroundTheKey) {
         UinputKeyboard::onDescriptor(::open("/dev/null", O_WRONLY | O_CLOEXEC));
     EXPECT_FALSE(keyboard->canPost(Event::key(0x34, 0, true)));
     EXPECT_TRUE(keyboard->canPost(Event::key(0x7E, 0, true)));
-}
-
-TEST(UinputKeyboard, DeviceThatCannotTakeKeysIsExplainedAndNeverWritten) {
+    // A device that cannot take keys is explained and never written.
     QTemporaryDir dir;
     const QString missing = dir.filePath("uinput"), plain = dir.filePath("plain");
     writeBytes(plain, "");
-    const std::pair<QString, QString> cases[] = {
+    const std::pair<QString, QString> devices[] = {
         {missing, missing + " is missing (load the uinput kernel module)"},
         {plain, plain + " is not a uinput device"},
         {dir.path(), dir.path() + ": Is a directory"}};
-    for (const auto& [path, problem] : cases) {
+    for (const auto& [path, problem] : devices) {
         UinputKeyboard keyboard(path);
         EXPECT_EQ(keyboard.postingProblem(), "Cannot post key events: " + problem);
         EXPECT_EQ(actionErrorOf([&] { keyboard.post({Event::key(0, 0, true)}); }),
