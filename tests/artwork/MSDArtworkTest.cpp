@@ -31,7 +31,7 @@ QImage cellWallpaper() {
 
 // A button is its image over its slice of the wallpaper, black without either; a rotated one
 // turns a quarter clockwise.
-TEST(MSDArtwork, ButtonShowsItsImageOverItsWallpaperSlice) {
+TEST(MSDArtwork, ButtonShowsItsImageOverItsWallpaperSliceAndTheBackgroundIsTurnedRGB565) {
     EXPECT_EQ(MSDArtwork::keyRect(4), QRectF(128, 28, 64, 64));
     const QImage empty = decodedJpeg(MSDArtwork::jpeg(QImage(), 64, 64));
     EXPECT_TRUE(empty.size() == QSize(64, 64) && near(empty.pixel(32, 32), Qt::black, 4));
@@ -51,11 +51,8 @@ TEST(MSDArtwork, ButtonShowsItsImageOverItsWallpaperSlice) {
     EXPECT_TRUE(near(decodedJpeg(MSDArtwork::jpeg(halves, 64, 64)).pixel(32, 8), Qt::red, 16));
     const QImage turned = decodedJpeg(MSDArtwork::jpeg(halves, 64, 64, {}, true));
     EXPECT_TRUE(near(turned.pixel(56, 32), Qt::red, 16) && near(turned.pixel(8, 32), Qt::blue, 16));
-}
-
-// Little-endian pairs with components truncated, not rounded; the landscape picture is stored a
-// quarter turn clockwise, its top-left cell at the portrait buffer's top-right.
-TEST(MSDArtwork, BackgroundIsRGB565AQuarterTurnClockwise) {
+    // Little-endian pairs with components truncated, not rounded; the landscape picture is stored a
+    // quarter turn clockwise, its top-left cell at the portrait buffer's top-right.
     const std::pair<QColor, const char*> cases[] = {{Qt::red, "\x00\xf8"},
                                                     {Qt::green, "\xe0\x07"},
                                                     {Qt::blue, "\x1f\x00"},

@@ -86,7 +86,7 @@ TEST(ConfigurationJson, DefaultFileHasTheExpectedFormWithoutAbsentFields) {
 
 // Each row: a binding key, its JSON value ("" removes the key) and the message, "" when the
 // document decodes, "*" for any message.
-TEST(ConfigurationJson, BindingsThatBreakTheFormatAreUnreadableAndSayWhere) {
+TEST(ConfigurationJson, BindingsAndDocumentsThatBreakTheFormatAreUnreadableAndSayWhere) {
     const QString at = R"("scenes[0].keys[0].)";
     const std::tuple<QString, QString, QString> cases[] = {
         {"argument", "", R"("scenes[0].keys[0]" lacks the required key "argument")"},
@@ -129,11 +129,9 @@ TEST(ConfigurationJson, BindingsThatBreakTheFormatAreUnreadableAndSayWhere) {
     EXPECT_EQ(decodeBinding(R"({"id":3.0,"name":"a","action":"None","argument":"","keyCode":1.2e1,)"
                             R"("modifiers":0.0,"adjustmentStep":-5.0})"),
               fractions);
-}
 
-TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage) {
     const QString notJson = "the text is not valid JSON";
-    const std::pair<QByteArray, QString> cases[] = {
+    const std::pair<QByteArray, QString> documents[] = {
         {R"({"scenes":[]})", R"(the required key "activeSceneID" is missing)"},
         {R"({"activeSceneID":")" + sceneID.toUtf8() + "\"}",
          R"(the required key "scenes" is missing)"},
@@ -150,7 +148,7 @@ TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage)
         {"", notJson + " ("},
         {QByteArray(200000, '['), "*"},
     };
-    for (const auto& [document, expected] : cases) {
+    for (const auto& [document, expected] : documents) {
         const QString message = decodeError(document);
         EXPECT_TRUE(expected == "*"                ? !message.isEmpty()
                     : expected.startsWith(notJson) ? message.startsWith(expected)

@@ -89,7 +89,7 @@ const bool desktopReady = desktop().dir.isValid();  // set up before main()
 
 }  // namespace
 
-TEST(GioWorkspace, OpensApplicationsFoldersAndUrlsWithTheirHandlersOrReportsWhyNot) {
+TEST(GioWorkspace, OpensWithTheHandlersListsBrowsersFindsIconsAndTellsApplicationFolders) {
     ASSERT_TRUE(desktopReady);
     GioWorkspace workspace;
     EXPECT_EQ(workspace.openApplication(desktop().path("elsewhere/tool.desktop")), "");
@@ -108,12 +108,8 @@ TEST(GioWorkspace, OpensApplicationsFoldersAndUrlsWithTheirHandlersOrReportsWhyN
     EXPECT_EQ(workspace.openUrlWith(QUrl("https://example.org/x"), "bigbrowser.desktop"), "");
     EXPECT_EQ(desktop().marker("bigbrowser"), "https://example.org/x");
     EXPECT_FALSE(workspace.openUrlWith(QUrl("https://example.org"), "gone.desktop").isEmpty());
-}
-
-// Browsers are https handlers that open HTML, found by id with or without the suffix; icons
-// come from the entry's file keeping its shape or from the icon theme.
-TEST(GioWorkspace, ListsBrowsersFindsApplicationsAndTheirIconsAndTellsApplicationFolders) {
-    GioWorkspace workspace;
+    // Browsers are https handlers that open HTML, found by id with or without the suffix; icons
+    // come from the entry's file keeping its shape or from the icon theme.
     EXPECT_EQ(OpenTargets::sortedBrowsers(workspace.browsers()),
               (QList<InstalledBrowser>{{"smallbrowser.desktop", "browser 9"},
                                        {"bigbrowser.desktop", "Browser 10"}}));
