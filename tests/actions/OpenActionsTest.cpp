@@ -70,7 +70,7 @@ TEST_F(OpenActions, FolderOpensOnlyAnExistingFolderWithTildeAsHome) {
     EXPECT_EQ(action.icon(target("/no/such/folder"), context), action.builtInIcon());
 }
 
-TEST_F(OpenActions, UrlOpensInTheDefaultOrChosenBrowserOrReportsTheFirstFailedCheck) {
+TEST_F(OpenActions, UrlOpensInTheChosenBrowserOrSaysWhichCheckFailedAndBrowsersListOnce) {
     workspace->installed["firefox.desktop"] = "/usr/share/applications/firefox.desktop";
     const std::pair<Binding, QString> opens[] = {
         {target("\t example.org/a \n"), ""},
@@ -98,9 +98,7 @@ TEST_F(OpenActions, UrlOpensInTheDefaultOrChosenBrowserOrReportsTheFirstFailedCh
     EXPECT_EQ(action.icon(target("other.example"), context), action.builtInIcon());
     EXPECT_EQ(action.searchTerm(target(" www.example.com/x ")), "www.example.com icon");
     EXPECT_EQ(action.searchTerm(target("mailto:me@example.com")), "website icon");
-}
-
-TEST(OpenTargets, OnlyHttpAndHttpsAddressesWithAHostAreAcceptedAndBrowsersListOnce) {
+    // Only http and https addresses with a host are accepted; browsers are listed once.
     const std::pair<QString, QUrl> cases[] = {
         {"  \n https://example.com/page \t\n", QUrl("https://example.com/page")},
         {"HTTPS://Example.com/", QUrl("HTTPS://Example.com/")},
@@ -114,14 +112,14 @@ TEST(OpenTargets, OnlyHttpAndHttpsAddressesWithAHostAreAcceptedAndBrowsersListOn
         EXPECT_EQ(OpenTargets::url(typed).value_or(QUrl()), expected) << typed;
     }
     // Sorted by name, equal names in their order, each id once.
-    FakeWorkspace workspace;
-    workspace.browserList = {{"b10.desktop", "Browser 10"},
-                             {"firefox.desktop", "Firefox"},
-                             {"b9.desktop", "browser 9"},
-                             {"firefox.desktop", "Firefox ESR"},
-                             {"one", "Same"},
-                             {"two", "same"}};
-    EXPECT_EQ(InstalledBrowser::all(workspace),
+    FakeWorkspace browsers;
+    browsers.browserList = {{"b10.desktop", "Browser 10"},
+                            {"firefox.desktop", "Firefox"},
+                            {"b9.desktop", "browser 9"},
+                            {"firefox.desktop", "Firefox ESR"},
+                            {"one", "Same"},
+                            {"two", "same"}};
+    EXPECT_EQ(InstalledBrowser::all(browsers),
               (QList<InstalledBrowser>{{"b9.desktop", "browser 9"},
                                        {"b10.desktop", "Browser 10"},
                                        {"firefox.desktop", "Firefox ESR"},
