@@ -32,7 +32,7 @@ public:
 }  // namespace
 
 // The icon drawn from an action's symbol is the pad's to check; None does nothing at all.
-TEST(MacroAction, DefaultsAskForNothingAndNoneDoesNothing) {
+TEST(MacroAction, DefaultsAskForNothingNoneDoesNothingAndBackgroundWorkReportsOnTheMainThread) {
     const BareAction action;
     FakeActionContext context;
     const Binding binding(3, "LCD key 3");
@@ -50,17 +50,15 @@ TEST(MacroAction, DefaultsAskForNothingAndNoneDoesNothing) {
     const PlatformServices s = linuxPlatformServices();
     EXPECT_TRUE(s.audio && s.displayBrightness && s.input && s.nowPlaying && s.workspace &&
                 s.scripts);
-}
 
-TEST(MacroAction, BackgroundWorkReportsOnTheMainThreadUnlessTheContextIsGone) {
-    FakeActionContext context;
-    context.message = "Previous failure";
-    BareAction::runInBackground(context, [] {});
-    BareAction::runInBackground(context, [] { throw ActionError::failed("Cannot set mute"); });
-    BareAction::runInBackground(context, [] { throw std::runtime_error("disk on fire"); });
-    ASSERT_TRUE(waitUntil([&] { return context.reports.size() == 3; }));
-    EXPECT_EQ(context.reports, (QStringList{"", "Cannot set mute", "disk on fire"}));
-    EXPECT_EQ(context.reportsOffMain, 0);
+    FakeActionContext queued;
+    queued.message = "Previous failure";
+    BareAction::runInBackground(queued, [] {});
+    BareAction::runInBackground(queued, [] { throw ActionError::failed("Cannot set mute"); });
+    BareAction::runInBackground(queued, [] { throw std::runtime_error("disk on fire"); });
+    ASSERT_TRUE(waitUntil([&] { return queued.reports.size() == 3; }));
+    EXPECT_EQ(queued.reports, (QStringList{"", "Cannot set mute", "disk on fire"}));
+    EXPECT_EQ(queued.reportsOffMain, 0);
 
     auto gone = std::make_unique<FakeActionContext>();
     std::atomic<bool> release{false};

@@ -32,7 +32,7 @@ QUrl writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& 
 
 // Limits are inclusive, each refusal with its own message; pictures up to the pixel limit are
 // scaled to the cap, larger ones refused before any decoding.
-TEST(ImageLoading, ByteAndPixelLimitsAreInclusive) {
+TEST(ImageLoading, LimitsAreInclusiveFormatComesFromTheContentAndOrientationIsApplied) {
     EXPECT_STREQ(ImageLoadError(ImageLoadError::tooLarge).what(),
                  "The image file is larger than 30 MB");
     EXPECT_THROW(ImageLoading::validatePixels(INT64_MAX / 2, 3), ImageLoadError);
@@ -54,21 +54,17 @@ TEST(ImageLoading, ByteAndPixelLimitsAreInclusive) {
               std::tuple(QSize(4096, 4096), QSize(4096, 512)));
     // The data chunk could never fill this picture: the refusal comes before any decoding.
     EXPECT_EQ(refusal(craftedPng(10001, 10000, false)), ImageLoadError::tooManyPixels);
-}
-
-// The format comes from the content, not the name; broken bytes are unreadable; the EXIF
-// orientation is applied.
-TEST(ImageLoading, FormatComesFromTheContentAndOrientationIsApplied) {
-    QTemporaryDir dir;
-    const QByteArray png = encoded(filled(7, 5, Qt::red), "png");
-    EXPECT_EQ(ImageLoading::image(writeFile(dir, "picture.jpg", png)).size(), QSize(7, 5));
+    // The format comes from the content, not the name; broken bytes are unreadable; the EXIF
+    // orientation is applied.
+    const QByteArray small = encoded(filled(7, 5, Qt::red), "png");
+    EXPECT_EQ(ImageLoading::image(writeFile(dir, "picture.jpg", small)).size(), QSize(7, 5));
     EXPECT_EQ(refusal(writeFile(dir, "notes.png", "Just some words.\n")),
               ImageLoadError::unreadable);
     // gzip framing: the SVG parser would inflate it without a bound.
     const QByteArray gz = QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10) +
                           qCompress("<svg xmlns='http://www.w3.org/2000/svg'/>").mid(6);
     const QByteArray jpeg = encoded(filled(64, 64, Qt::red), "jpeg");
-    for (const QByteArray& bytes : {QByteArray(), png.left(40), jpeg.left(4),
+    for (const QByteArray& bytes : {QByteArray(), small.left(40), jpeg.left(4),
                                     craftedPng(0, 10, false), craftedPng(3000, 3000, false), gz}) {
         EXPECT_EQ(refusal(bytes), ImageLoadError::unreadable) << bytes.left(16).toHex().data();
     }
