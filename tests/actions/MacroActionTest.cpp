@@ -148,7 +148,7 @@ TEST(ScriptAction, TextTravelsUnchangedOffTheMainThreadAndFailuresReportTheRunne
 
 // Every action in its group and order, as "name symbol [aliases]"; each name and alias leads
 // back to that very action.
-TEST(ActionCatalog, GroupsListEveryActionInOrderWithSymbolAndAliases) {
+TEST(ActionCatalog, GroupsListEveryActionInOrderWithSymbolAliasesAndLiveSummaries) {
     MediaPlayback::shared().update(false);
     QStringList listed;
     for (const ActionGroup& group : ActionCatalog::groups()) {
@@ -185,10 +185,7 @@ TEST(ActionCatalog, GroupsListEveryActionInOrderWithSymbolAndAliases) {
     EXPECT_THROW(ActionCatalog::makeNameTable({{"A", {pad()}}, {"B", {pad()}}}), std::logic_error);
     EXPECT_THROW(ActionCatalog::makeNameTable({{"A", {std::make_shared<NoAction>()}}}),
                  std::logic_error);
-}
-
-// Summaries read the values they show from the context each time they are asked for.
-TEST(ActionCatalog, SummariesWithLiveValuesFromTheContext) {
+    // Summaries read the values they show from the context each time they are asked for.
     FakeActionContext context;
     context.brightness = 40;
     const auto summary = [&](const char* name) {

@@ -27,7 +27,7 @@ QRect inkBounds(const QImage& image) {
 
 // Every icon of the action catalog and the licence ship with the build; names cannot leave
 // the icon folder.
-TEST(LucideIcons, CatalogIconsAndLicenceShipAndNamesStayInTheirFolder) {
+TEST(LucideIcons, IconsShipStayInTheirFolderAndAreFittedWhiteOrLoggedWhenBroken) {
     for (const char* name : {"volume-2", "volume-1", "volume-x", "skip-back", "play", "pause",
                              "skip-forward", "sun", "sun-dim", "sun-moon", "arrow-down", "arrow-up",
                              "keyboard", "folder", "globe", "terminal"}) {
@@ -41,18 +41,15 @@ TEST(LucideIcons, CatalogIconsAndLicenceShipAndNamesStayInTheirFolder) {
     writeFile(dir.filePath("outside.svg"), "<svg xmlns='http://www.w3.org/2000/svg'/>");
     const IconFolderOverride override(dir.filePath("icons"));
     EXPECT_FALSE(LucideIcons::iconPath("../outside") || LucideIcons::iconPath("Volume-2"));
-}
-
-// An icon is scaled into a 70-point box at (15, 15), white, a non-square one fitted by its longer
-// side (the catalog's are drawn on the pads in tests/pipeline); a missing or broken one is logged
-// and absent.
-TEST(Artwork, IconsAreFittedIntoTheirBoxByTheLongerSideOrLoggedWhenBroken) {
-    QTemporaryDir dir;
-    writeFile(dir.filePath("wide.svg"),
+    // An icon is scaled into a 70-point box at (15, 15), white, a non-square one fitted by its
+    // longer side (the catalog's are drawn on the pads in tests/pipeline); a missing or broken one
+    // is logged and absent.
+    QTemporaryDir icons;
+    writeFile(icons.filePath("wide.svg"),
               "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='24' viewBox='0 0 48 24'>"
               "<rect width='48' height='24' fill='currentColor'/></svg>");
-    writeFile(dir.filePath("broken.svg"), "this is not an svg");
-    const IconFolderOverride override(dir.path());
+    writeFile(icons.filePath("broken.svg"), "this is not an svg");
+    const IconFolderOverride own(icons.path());
     const auto image = Artwork::symbol("wide", "Wide");
     ASSERT_TRUE(image);
     EXPECT_EQ(std::tuple(image->size(), image->text("Description"), image->pixel(50, 50)),

@@ -59,7 +59,7 @@ QByteArray sceneJson(const QUuid& id, const QStringList& names = {}, const char*
 
 // Stored bindings are merged into the kind's controls; an unknown active scene is the first one;
 // an empty scene list gives the defaults and is not rewritten.
-TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownActiveIsFirst) {
+TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAndALegacyBackgroundMovesIn) {
     Device device(nullptr, DeviceKind::mountain);
     const QUuid first = QUuid::createUuid(), second = QUuid::createUuid();
     device.put(
@@ -84,19 +84,17 @@ TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownAct
     EXPECT_EQ(state.configuration.activeSceneID, state.configuration.scenes[0].id);
     EXPECT_FALSE(state.saveDue || !empty.store.configurationRecoveries().isEmpty());
     EXPECT_EQ(readFile(empty.file("bindings.json")), content);
-}
-
-TEST(DeviceConfigurationStore, LegacyBackgroundMovesIntoABareFirstSceneOnceAndIsSavedAtOnce) {
-    Device device;
-    device.put("appearance.json",
+    // A legacy background moves into a bare first scene once and is saved at once.
+    Device legacy;
+    legacy.put("appearance.json",
                R"({"brightness":"60","deviceName":"Desk","background":"\/sky.png"})");
-    const DeviceConfigurationState state = device.start();
+    const DeviceConfigurationState moved = legacy.start();
     EXPECT_EQ(
-        std::tuple(state.saveDue, state.configuration.scenes[0].backgroundPath, state.appearance),
+        std::tuple(moved.saveDue, moved.configuration.scenes[0].backgroundPath, moved.appearance),
         std::tuple(true, QString("/sky.png"), DeviceAppearance{"Desk", 60, false}));
-    EXPECT_FALSE(readFile(device.store.appearanceURL()).contains("background"));
+    EXPECT_FALSE(readFile(legacy.store.appearanceURL()).contains("background"));
     const DeviceConfigurationState next =
-        DeviceConfigurationStore(device.root.path(), deviceID, DeviceKind::msdTwo)
+        DeviceConfigurationStore(legacy.root.path(), deviceID, DeviceKind::msdTwo)
             .load(initial, morning);
     EXPECT_EQ(std::tuple(next.saveDue, next.configuration.scenes[0].backgroundPath),
               std::tuple(false, QString("/sky.png")));
