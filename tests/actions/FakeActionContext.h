@@ -3,6 +3,7 @@
 #include "actions/ActionContext.h"
 #include "actions/DisplayBrightness.h"
 #include "actions/InputPoster.h"
+#include "actions/MacroAction.h"
 #include "actions/NowPlaying.h"
 #include "actions/PlatformServices.h"
 #include "actions/ScriptRunner.h"
@@ -10,12 +11,13 @@
 
 #include "core/ActionError.h"
 #include "core/MainThread.h"
+#include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QFileInfo>
 #include <QMap>
 #include <QSet>
 #include <QStringList>
-
 #include <mutex>
 
 inline void failWith(const QString& failure) {
@@ -51,6 +53,12 @@ public:
     }
     void syncPadBrightness() override { calls << "syncPadBrightness"; }
     const PlatformServices& services() const override { return platform; }
+    // Performs `action` and waits for the report it sends from the background: that report.
+    QString performAndWait(const MacroAction& action, const Binding& binding) {
+        const qsizetype before = reports.size();
+        action.perform(binding, *this);
+        return waitUntil([&] { return reports.size() > before; }) ? message : "(no report)";
+    }
 
     PlatformServices platform;
     int brightness = 70, reportsOffMain = 0;
@@ -59,20 +67,23 @@ public:
     QStringList reports, calls;
 };
 
+// A dial turn with the given step.
+inline Binding dial(std::optional<int64_t> step = std::nullopt) {
+    return Binding(0x50, "Large dial counterclockwise", "None", {}, 0, 0, std::nullopt, step);
+}
+
 // `ignoreAutomatic` accepts the switch and leaves it, as some desktops do.
 class FakeDisplayBrightness : public DisplayBrightness {
 public:
     double level() override { return failWith(failure), current; }
     void setLevel(double value) override { failWith(failure), current = value; }
     bool automatic() override {
-        failWith(failure);
-        failWith(automaticSupported ? ""
-                                    : "This Mac display does not support automatic brightness");
-        return automaticOn;
+        const QString unsupported = "This Mac display does not support automatic brightness";
+        return failWith(!failure.isEmpty() || automaticSupported ? failure : unsupported),
+               automaticOn;
     }
     void setAutomatic(bool on) override {
-        failWith(failure);
-        automaticOn = ignoreAutomatic ? automaticOn : on;
+        failWith(failure), automaticOn = ignoreAutomatic ? automaticOn : on;
     }
 
     double current = 0.5;
@@ -91,11 +102,10 @@ public:
     }
     void post(const QList<SyntheticKeyEvent>& events) override {
         for (const SyntheticKeyEvent& event : events) {
-            if (!canPost(event)) {
-                throw ActionError::failed(event.kind == SyntheticKeyEvent::Kind::mediaKey
-                                              ? "Could not create a media-key event"
-                                              : "Could not create keystroke events");
-            }
+            const bool media = event.kind == SyntheticKeyEvent::Kind::mediaKey;
+            failWith(canPost(event) ? ""
+                     : media        ? "Could not create a media-key event"
+                                    : "Could not create keystroke events");
         }
         failWith(problem);
         posted += events;

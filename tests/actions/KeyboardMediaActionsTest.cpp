@@ -3,11 +3,8 @@
 #include "actions/MediaPlayback.h"
 
 #include "FakeActionContext.h"
-#include "support/TestSupport.h"
 
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -21,11 +18,8 @@ struct InputActions : ::testing::Test {
     void TearDown() override { MediaPlayback::shared().update(false); }
 
     static Binding recorded(quint16 keyCode, quint64 modifiers, bool isRecorded = true) {
-        Binding binding(2, "LCD key 2", "Keystroke");
-        binding.keyCode = keyCode;
-        binding.modifiers = modifiers;
-        binding.recordedShortcut = isRecorded ? std::optional<QString>("⇧⌘K") : std::nullopt;
-        return binding;
+        return Binding(2, "LCD key 2", "Keystroke", {}, keyCode, modifiers,
+                       isRecorded ? std::optional<QString>("⇧⌘K") : std::nullopt);
     }
     static QList<Event> media(int type) {
         return {Event::mediaKey(type, true), Event::mediaKey(type, false)};
@@ -52,21 +46,22 @@ void waitForTicks(std::chrono::milliseconds interval) {
 // Unmakeable events are reported before the permission is asked for.
 TEST_F(InputActions, KeystrokePostsDownThenUpWithItsModifiersOnceRecordedOrReportsWhyNot) {
     const quint64 flags = Event::shiftFlag | Event::commandFlag;
-    KeystrokeAction().perform(recorded(40, flags), context);
-    KeystrokeAction().perform(recorded(0, 0), context);  // key code 0 is the A key
+    const auto press = [&](const Binding& binding) { KeystrokeAction().perform(binding, context); };
+    press(recorded(40, flags));
+    press(recorded(0, 0));  // key code 0 is the A key
     EXPECT_FALSE(KeystrokeAction().isReady(recorded(40, 0, false), context));
-    KeystrokeAction().perform(recorded(40, 0, false), context);
+    press(recorded(40, 0, false));
     context.accessibilityAllowed = false;
-    KeystrokeAction().perform(recorded(40, 0), context);
+    press(recorded(40, 0));
     EXPECT_EQ(context.message, FakeActionContext::accessibilityHint);  // the hint alone shows
     input->unknownKeys = {0x7f};
-    KeystrokeAction().perform(recorded(0x7f, 0), context);
+    press(recorded(0x7f, 0));
     context.platform.input.reset();
-    KeystrokeAction().perform(recorded(40, 0), context);
+    press(recorded(40, 0));
     context.accessibilityAllowed = true;
     context.platform.input = input;
     input->problem = "Cannot open /dev/uinput for writing";
-    KeystrokeAction().perform(recorded(40, 0), context);
+    press(recorded(40, 0));
     EXPECT_EQ(input->posted,
               (QList<Event>{Event::key(40, flags, true), Event::key(40, flags, false),
                             Event::key(0, 0, true), Event::key(0, 0, false)}));
@@ -94,7 +89,6 @@ TEST_F(InputActions, MediaKeyGoesToThePlayerElseIsPostedAndFailuresAreReported) 
     const QString ask = "requestAccessibilityAccess";
     EXPECT_EQ(context.calls, (QStringList{"report: ", ask, "report: ", ask, "report: ",
                                           "report: Could not create a media-key event"}));
-
     // A late answer for a pad that has gone is dropped.
     context.platform.nowPlaying = nowPlaying;
     nowPlaying->answerAtOnce = false;
@@ -114,8 +108,7 @@ TEST(MediaPlayback, FollowsThePlayerUntilStoppedWithoutAskingASlowPlayerTwice) {
     auto nowPlaying = std::make_shared<FakeNowPlaying>();
     nowPlaying->playing = true;
     playback.start(nowPlaying, std::chrono::milliseconds(5));
-    EXPECT_EQ(nowPlaying->questions, 1);
-    EXPECT_TRUE(playback.isPlaying());
+    EXPECT_EQ(std::tuple(nowPlaying->questions, playback.isPlaying()), std::tuple(1, true));
     waitForTicks(std::chrono::milliseconds(5));
     nowPlaying->playing = false;
     EXPECT_TRUE(waitUntil([&] { return !playback.isPlaying(); }));

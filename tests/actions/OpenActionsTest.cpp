@@ -2,25 +2,19 @@
 #include "actions/OpenTargets.h"
 
 #include "FakeActionContext.h"
-#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 namespace {
 
 QImage filled(QColor color) {
     QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(color);
-    return image;
+    return image.fill(color), image;
 }
 
 Binding target(const QString& argument, std::optional<QString> browser = std::nullopt) {
-    Binding binding(7, "LCD key 7", "Open", argument);
-    binding.browserBundleID = std::move(browser);
-    return binding;
+    return Binding(7, "LCD key 7", "Open", argument, 0, 0, std::nullopt, std::nullopt, browser);
 }
 
 struct OpenActions : ::testing::Test {
@@ -76,7 +70,7 @@ TEST_F(OpenActions, FolderOpensOnlyAnExistingFolderWithTildeAsHome) {
     EXPECT_EQ(action.icon(target("/no/such/folder"), context), action.builtInIcon());
 }
 
-TEST_F(OpenActions, UrlOpensInTheDefaultOrChosenBrowserOrReportsTheFirstFailedCheck) {
+TEST_F(OpenActions, UrlOpensInTheChosenBrowserOrSaysWhichCheckFailedAndBrowsersListOnce) {
     workspace->installed["firefox.desktop"] = "/usr/share/applications/firefox.desktop";
     const std::pair<Binding, QString> opens[] = {
         {target("\t example.org/a \n"), ""},
@@ -96,20 +90,15 @@ TEST_F(OpenActions, UrlOpensInTheDefaultOrChosenBrowserOrReportsTheFirstFailedCh
     EXPECT_EQ(workspace->opened.mid(0, 3),
               (QStringList{"url https://example.org/a", "url https://example.org/b",
                            "url https://example.org/c with firefox.desktop"}));
-}
-
-// The cached site icon on a pad is the site icons' to check; without one, or for an address
-// that is no web address, the key shows the globe.
-TEST_F(OpenActions, UrlIconOfNoWebAddressIsTheGlobeAndSearchIsTheHost) {
+    // The cached site icon on a pad is the site icons' to check; without one, or for an address
+    // that is no web address, the key shows the globe.
     const OpenURLAction action;
     context.platform.siteIcon = [](const QUrl&) { return QImage(); };
     EXPECT_EQ(action.icon(target("not a url:"), context), action.builtInIcon());
     EXPECT_EQ(action.icon(target("other.example"), context), action.builtInIcon());
     EXPECT_EQ(action.searchTerm(target(" www.example.com/x ")), "www.example.com icon");
     EXPECT_EQ(action.searchTerm(target("mailto:me@example.com")), "website icon");
-}
-
-TEST(OpenTargets, OnlyHttpAndHttpsAddressesWithAHostAreAcceptedAndBrowsersListOnce) {
+    // Only http and https addresses with a host are accepted; browsers are listed once.
     const std::pair<QString, QUrl> cases[] = {
         {"  \n https://example.com/page \t\n", QUrl("https://example.com/page")},
         {"HTTPS://Example.com/", QUrl("HTTPS://Example.com/")},
@@ -123,14 +112,14 @@ TEST(OpenTargets, OnlyHttpAndHttpsAddressesWithAHostAreAcceptedAndBrowsersListOn
         EXPECT_EQ(OpenTargets::url(typed).value_or(QUrl()), expected) << typed;
     }
     // Sorted by name, equal names in their order, each id once.
-    FakeWorkspace workspace;
-    workspace.browserList = {{"b10.desktop", "Browser 10"},
-                             {"firefox.desktop", "Firefox"},
-                             {"b9.desktop", "browser 9"},
-                             {"firefox.desktop", "Firefox ESR"},
-                             {"one", "Same"},
-                             {"two", "same"}};
-    EXPECT_EQ(InstalledBrowser::all(workspace),
+    FakeWorkspace browsers;
+    browsers.browserList = {{"b10.desktop", "Browser 10"},
+                            {"firefox.desktop", "Firefox"},
+                            {"b9.desktop", "browser 9"},
+                            {"firefox.desktop", "Firefox ESR"},
+                            {"one", "Same"},
+                            {"two", "same"}};
+    EXPECT_EQ(InstalledBrowser::all(browsers),
               (QList<InstalledBrowser>{{"b9.desktop", "browser 9"},
                                        {"b10.desktop", "Browser 10"},
                                        {"firefox.desktop", "Firefox ESR"},

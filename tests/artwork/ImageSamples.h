@@ -2,10 +2,10 @@
 
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
-
 #include <cstdint>
 
 // Encoded images built in memory, so that the loader's limits can be tried at their exact

@@ -1,15 +1,13 @@
 #include "config/ConfigurationFile.h"
 
 #include "config/ConfigurationJson.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QProcess>
 #include <QTimeZone>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -24,7 +22,7 @@ ConfigurationLoadResult<AppearanceMap> load(const QString& path,
 
 }  // namespace
 
-TEST(ConfigurationFile, UndecodableFileIsCopiedAsideUnderItsUtcDateNumberedWithinOneSecond) {
+TEST(ConfigurationFile, UndecodableFileIsCopiedAsideUnderItsUtcDateAndAFolderOrPipeIsUnreadable) {
     QTemporaryDir dir;
     const QByteArray damaged = R"({"deviceName":3})";
     writeBytes(dir.filePath("bindings.json"), damaged);
@@ -53,21 +51,18 @@ TEST(ConfigurationFile, UndecodableFileIsCopiedAsideUnderItsUtcDateNumberedWithi
         writeBytes(dir.filePath(original), "x");
         EXPECT_EQ(ConfigurationFile::backUp(dir.filePath(original), morning), dir.filePath(backup));
     }
-}
-
-TEST(ConfigurationFile, FolderOrPipeInPlaceOfTheFileIsUnreadableNotMissingAndDoesNotBlock) {
-    QTemporaryDir dir;
+    // A folder or a pipe in place of the file is unreadable, not missing, and does not block.
     ASSERT_TRUE(QDir(dir.path()).mkdir("appearance.json"));
-    auto result = load(dir.filePath("appearance.json"));
-    ASSERT_TRUE(result.isMalformed());
-    EXPECT_EQ(result.recovery()->problem,
+    auto unreadable = load(dir.filePath("appearance.json"));
+    ASSERT_TRUE(unreadable.isMalformed());
+    EXPECT_EQ(unreadable.recovery()->problem,
               "The file “appearance.json” couldn’t be opened because it is a folder.");
-    EXPECT_EQ(result.recovery()->backupProblem,
+    EXPECT_EQ(unreadable.recovery()->backupProblem,
               "The file “appearance.json” couldn’t be copied because it is a folder.");
     // Opening a pipe for reading waits for a writer that never comes.
     ASSERT_EQ(QProcess::execute("mkfifo", {dir.filePath("pipe.json")}), 0);
-    result = load(dir.filePath("pipe.json"));
-    ASSERT_TRUE(result.isMalformed());
-    EXPECT_TRUE(result.recovery()->problem.contains("not a regular file"));
-    EXPECT_FALSE(result.recovery()->backupURL);
+    unreadable = load(dir.filePath("pipe.json"));
+    ASSERT_TRUE(unreadable.isMalformed());
+    EXPECT_TRUE(unreadable.recovery()->problem.contains("not a regular file"));
+    EXPECT_FALSE(unreadable.recovery()->backupURL);
 }

@@ -2,33 +2,24 @@
 
 #include "config/DefaultConfiguration.h"
 #include "core/ActionError.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace {
 
 const QString sceneID = "6F9619FF-8B86-D011-B42D-00C04FC964FF";
 
-// A binding with every required key, `key` set to `value` (added when it is not one of them,
-// removed when `value` is empty).
-QString bindingWith(const QString& key = "", const QString& value = "x") {
+// A binding with every required key, `key` set to `value` (removed when `value` is empty).
+QString bindingWith(const QString& key, const QString& value) {
+    QMap<QString, QString> fields{{"id", "1"},          {"name", R"("a")"}, {"action", R"("None")"},
+                                  {"argument", "\"\""}, {"keyCode", "0"},   {"modifiers", "0"}};
+    value.isEmpty() ? void(fields.remove(key)) : void(fields.insert(key, value));
     QStringList parts;
-    bool replaced = false;
-    for (const QString field :
-         {"id:1", "name:\"a\"", "action:\"None\"", "argument:\"\"", "keyCode:0", "modifiers:0"}) {
-        const QString name = field.section(':', 0, 0);
-        replaced = replaced || name == key;
-        if (name != key || !value.isEmpty()) {
-            parts << "\"" + name + "\":" + (name == key ? value : field.section(':', 1));
-        }
-    }
-    if (!replaced && !key.isEmpty()) {
-        parts << "\"" + key + "\":" + value;
+    for (const auto& [name, text] : fields.asKeyValueRange()) {
+        parts << "\"" + name + "\":" + text;
     }
     return "{" + parts.join(',') + "}";
 }
@@ -95,7 +86,7 @@ TEST(ConfigurationJson, DefaultFileHasTheExpectedFormWithoutAbsentFields) {
 
 // Each row: a binding key, its JSON value ("" removes the key) and the message, "" when the
 // document decodes, "*" for any message.
-TEST(ConfigurationJson, BindingsThatBreakTheFormatAreUnreadableAndSayWhere) {
+TEST(ConfigurationJson, BindingsAndDocumentsThatBreakTheFormatAreUnreadableAndSayWhere) {
     const QString at = R"("scenes[0].keys[0].)";
     const std::tuple<QString, QString, QString> cases[] = {
         {"argument", "", R"("scenes[0].keys[0]" lacks the required key "argument")"},
@@ -138,11 +129,9 @@ TEST(ConfigurationJson, BindingsThatBreakTheFormatAreUnreadableAndSayWhere) {
     EXPECT_EQ(decodeBinding(R"({"id":3.0,"name":"a","action":"None","argument":"","keyCode":1.2e1,)"
                             R"("modifiers":0.0,"adjustmentStep":-5.0})"),
               fractions);
-}
 
-TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage) {
     const QString notJson = "the text is not valid JSON";
-    const std::pair<QByteArray, QString> cases[] = {
+    const std::pair<QByteArray, QString> documents[] = {
         {R"({"scenes":[]})", R"(the required key "activeSceneID" is missing)"},
         {R"({"activeSceneID":")" + sceneID.toUtf8() + "\"}",
          R"(the required key "scenes" is missing)"},
@@ -159,7 +148,7 @@ TEST(ConfigurationJson, DocumentsThatBreakTheFormatOrAreNoJsonGiveAClearMessage)
         {"", notJson + " ("},
         {QByteArray(200000, '['), "*"},
     };
-    for (const auto& [document, expected] : cases) {
+    for (const auto& [document, expected] : documents) {
         const QString message = decodeError(document);
         EXPECT_TRUE(expected == "*"                ? !message.isEmpty()
                     : expected.startsWith(notJson) ? message.startsWith(expected)

@@ -2,14 +2,12 @@
 
 #include "config/ConfigurationJson.h"
 #include "config/DefaultConfiguration.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QTimeZone>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -44,6 +42,7 @@ QByteArray scenesJson(const QList<QByteArray>& scenes, const QUuid& active) {
            ConfigurationJson::uuidText(active).toUtf8() + "\"}";
 }
 
+// A scene whose keys are "id:name" bindings to Mute.
 QByteArray sceneJson(const QUuid& id, const QStringList& names = {}, const char* extra = "") {
     QStringList keys;
     for (const QString& name : names) {
@@ -58,20 +57,9 @@ QByteArray sceneJson(const QUuid& id, const QStringList& names = {}, const char*
 
 }  // namespace
 
-// Saves keep the file's mode; round trips and leftovers are the killed writer's to check.
-TEST(DeviceConfigurationStore, SavesKeepTheFilesMode) {
-    Device device;
-    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
-    for (int save = 0; save < 3; ++save) {
-        EXPECT_TRUE(device.store.save(sampleConfiguration(1), initial).ok());
-        QFile::setPermissions(device.file("bindings.json"), mode);
-    }
-    EXPECT_EQ(QFile::permissions(device.file("bindings.json")) & 0x7077, mode & 0x7077);
-}
-
 // Stored bindings are merged into the kind's controls; an unknown active scene is the first one;
 // an empty scene list gives the defaults and is not rewritten.
-TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownActiveIsFirst) {
+TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAndALegacyBackgroundMovesIn) {
     Device device(nullptr, DeviceKind::mountain);
     const QUuid first = QUuid::createUuid(), second = QUuid::createUuid();
     device.put(
@@ -87,8 +75,8 @@ TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownAct
         expected[index].action = "Mute";
     }
     EXPECT_EQ(state.configuration.scenes[0].keys, expected);
-    EXPECT_EQ(state.configuration.activeSceneID, first);
-    EXPECT_FALSE(state.saveDue);
+    EXPECT_EQ(std::tuple(state.configuration.activeSceneID, state.saveDue),
+              std::tuple(first, false));
 
     Device empty;
     const QByteArray content = scenesJson({}, first);
@@ -98,22 +86,20 @@ TEST(DeviceConfigurationStore, StoredScenesMergeWithTheKindsControlsAnUnknownAct
     EXPECT_EQ(state.configuration.activeSceneID, state.configuration.scenes[0].id);
     EXPECT_FALSE(state.saveDue || !empty.store.configurationRecoveries().isEmpty());
     EXPECT_EQ(readFile(empty.file("bindings.json")), content);
-}
-
-TEST(DeviceConfigurationStore, LegacyBackgroundMovesIntoABareFirstSceneOnceAndIsSavedAtOnce) {
-    Device device;
-    device.put("appearance.json",
+    // A legacy background moves into a bare first scene once and is saved at once.
+    Device legacy;
+    legacy.put("appearance.json",
                R"({"brightness":"60","deviceName":"Desk","background":"\/sky.png"})");
-    const DeviceConfigurationState state = device.start();
-    EXPECT_TRUE(state.saveDue);
-    EXPECT_EQ(state.configuration.scenes[0].backgroundPath, "/sky.png");
-    EXPECT_EQ(state.appearance, (DeviceAppearance{"Desk", 60, false}));
-    EXPECT_FALSE(readFile(device.store.appearanceURL()).contains("background"));
+    const DeviceConfigurationState moved = legacy.start();
+    EXPECT_EQ(
+        std::tuple(moved.saveDue, moved.configuration.scenes[0].backgroundPath, moved.appearance),
+        std::tuple(true, QString("/sky.png"), DeviceAppearance{"Desk", 60, false}));
+    EXPECT_FALSE(readFile(legacy.store.appearanceURL()).contains("background"));
     const DeviceConfigurationState next =
-        DeviceConfigurationStore(device.root.path(), deviceID, DeviceKind::msdTwo)
+        DeviceConfigurationStore(legacy.root.path(), deviceID, DeviceKind::msdTwo)
             .load(initial, morning);
-    EXPECT_FALSE(next.saveDue);
-    EXPECT_EQ(next.configuration.scenes[0].backgroundPath, "/sky.png");
+    EXPECT_EQ(std::tuple(next.saveDue, next.configuration.scenes[0].backgroundPath),
+              std::tuple(false, QString("/sky.png")));
 
     Device own;  // never over a scene's own background
     const QUuid id = QUuid::createUuid();
@@ -125,24 +111,31 @@ TEST(DeviceConfigurationStore, LegacyBackgroundMovesIntoABareFirstSceneOnceAndIs
 
 // A folder in place of a file is protected and never replaced; a save stops at the first failure
 // with its reason (a full disk is the model's to check).
-TEST(DeviceConfigurationStore, SaveSkipsProtectedFilesAndStopsAtTheFirstFailure) {
+TEST(DeviceConfigurationStore, SaveSkipsProtectedFilesStopsAtTheFirstFailureAndKeepsTheMode) {
     Device device;
     writeBytes(device.store.appearanceURL() + "/note.txt", "mine");
     const DeviceConfigurationState state = device.start();
     EXPECT_EQ(device.store.protectedURLs(), QSet<QString>{device.store.appearanceURL()});
     ASSERT_TRUE(device.lastSave);
-    EXPECT_EQ(device.lastSave->status, DeviceSaveResult::Status::suspended);
-    EXPECT_EQ(device.lastSave->message, DeviceConfigurationStore::suspendedMessage());
+    EXPECT_EQ(std::tuple(device.lastSave->status, device.lastSave->message, state.appearance),
+              std::tuple(DeviceSaveResult::Status::suspended,
+                         DeviceConfigurationStore::suspendedMessage(), initial));
     EXPECT_TRUE(QFileInfo::exists(device.store.configURL()));
-    EXPECT_EQ(state.appearance, initial);
     EXPECT_NO_THROW(device.store.saveAppearance(DeviceAppearance{"x", 1, true}));
     EXPECT_EQ(readFile(device.store.appearanceURL() + "/note.txt"), "mine");
 
     Device blocked;
     writeBytes(blocked.store.folderPath(), "a file where the device folder belongs");
-    const DeviceSaveResult result =
-        blocked.store.save(DefaultConfiguration::configuration(DeviceKind::msdTwo), initial);
-    EXPECT_EQ(result.status, DeviceSaveResult::Status::failed);
-    EXPECT_TRUE(result.message.startsWith("Could not save: The folder “"));
+    const DeviceSaveResult result = blocked.store.save(sampleConfiguration(1), initial);
+    EXPECT_EQ(std::tuple(result.status, result.message.startsWith("Could not save: The folder “")),
+              std::tuple(DeviceSaveResult::Status::failed, true));
     EXPECT_EQ(readFile(blocked.store.folderPath()), "a file where the device folder belongs");
+    // Saves keep the file's mode; round trips and leftovers are the killed writer's to check.
+    Device kept;
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    for (int save = 0; save < 3; ++save) {
+        EXPECT_TRUE(kept.store.save(sampleConfiguration(1), initial).ok());
+        QFile::setPermissions(kept.file("bindings.json"), mode);
+    }
+    EXPECT_EQ(QFile::permissions(kept.file("bindings.json")) & 0x7077, mode & 0x7077);
 }

@@ -1,15 +1,13 @@
 #include "config/DurableWrite.h"
 
 #include "config/ConfigurationFileSystem.h"
-
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 
-#include <gtest/gtest.h>
-
-TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItLeavingNoTemporaryFile) {
+TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItAndReadingRefusesOversizedFiles) {
     QTemporaryDir dir;
     writeBytes(dir.filePath("dotfiles/bindings.json"), QByteArray(4096, 'x'));
     QDir(dir.path()).mkpath("device/appearance.json");
@@ -31,23 +29,18 @@ TEST(DurableWrite, ReplacesTheWholeFileThroughLinksOrFailsNamingItLeavingNoTempo
               (QStringList{"appearance.json", "bindings.json", "settings.json"}));
     EXPECT_NE(actionErrorOf([&] { writeFileDurably(dir.filePath("absent/bindings.json"), "{}"); }),
               "(no error)");
-}
-
-TEST(DurableWrite, OnlyLeftoversOfOurOwnWritesAreSweptAway) {
-    QTemporaryDir dir;
-    writeBytes(dir.filePath(".bindings.json.quorvel-save-a1B2c3"), "half");
+    // Only leftovers of our own writes are swept away.
+    QTemporaryDir sweep;
+    writeBytes(sweep.filePath(".bindings.json.quorvel-save-a1B2c3"), "half");
     const QStringList kept = {".appearance.json.quorvel-save-a1B2c3", ".bindings.json.backup",
                               ".bindings.json.quorvel-save-a1B2c3.old",
                               ".bindings.json.quorvel-save-notes", "bindings.json"};
     for (const QString& name : kept) {
-        writeBytes(dir.filePath(name), "the user's");
+        writeBytes(sweep.filePath(name), "the user's");
     }
-    removeLeftoverTemporaryFiles(dir.filePath("bindings.json"));
-    EXPECT_EQ(folderEntries(dir.path()), kept);
-}
-
-TEST(ConfigurationFileSystem, RefusesOversizedFiles) {
-    QTemporaryDir dir;
+    removeLeftoverTemporaryFiles(sweep.filePath("bindings.json"));
+    EXPECT_EQ(folderEntries(sweep.path()), kept);
+    // Reading refuses oversized files.
     QFile huge(dir.filePath("huge.json"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) &&
                 huge.resize(ConfigurationFileSystem::maximumFileSize + 1));

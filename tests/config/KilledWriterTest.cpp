@@ -7,13 +7,11 @@
 #include "support/SettingsFiles.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,12 +45,10 @@ std::pair<SavedConfiguration, DeviceAppearance> writerState(int which) {
     QElapsedTimer limit;
     limit.start();
     for (int save = 0; limit.elapsed() < 60000; ++save) {
-        const bool saved = store.save(states[save % 2].first, states[save % 2].second).ok();
-        std::fputs(saved ? "saved\n" : "failed\n", stdout);
-        std::fflush(stdout);
-        if (!saved) {
-            std::_Exit(2);
+        if (!store.save(states[save % 2].first, states[save % 2].second).ok()) {
+            std::_Exit(2);  // the parent sees the writer end before it is killed
         }
+        std::fputs("saved\n", stdout), std::fflush(stdout);
     }
     std::_Exit(0);
 }();
@@ -64,36 +60,32 @@ TEST(DeviceConfigurationStore, WriterKilledAtRandomMomentsAlwaysLeavesLoadableFi
     const std::pair<SavedConfiguration, DeviceAppearance> states[] = {writerState(0),
                                                                       writerState(1)};
     QRandomGenerator random(20261205);
-    constexpr int kills = 100;
-    for (int kill = 0; kill < kills; ++kill) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(writerRootVariable, root.path());
+    for (int kill = 0; kill < 100; ++kill) {
+        SCOPED_TRACE("kill " + std::to_string(kill));
         QProcess writer;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(writerRootVariable, root.path());
         writer.setProcessEnvironment(environment);
         writer.start(QCoreApplication::applicationFilePath(), {});
-        ASSERT_TRUE(writer.waitForStarted());
-
-        // Let it complete a few saves, then strike somewhere inside the next one.
+        // Let it complete a few saves, then strike somewhere inside the next one (up to 4 ms).
         const int saves = 1 + static_cast<int>(random.bounded(3));
+        const qint64 jitter = static_cast<qint64>(random.bounded(4000)) * 1000;
         QByteArray output;
         ASSERT_TRUE(waitUntil([&] {
             output += writer.readAllStandardOutput();
             return output.count("saved") >= saves || writer.state() == QProcess::NotRunning;
-        })) << "the writer never saved";
+        }));
         ASSERT_EQ(writer.state(), QProcess::Running)
             << output.toStdString() << writer.readAllStandardError().toStdString();
-        const qint64 jitter = static_cast<qint64>(random.bounded(4000)) * 1000;  // up to 4 ms
         QElapsedTimer spin;
-        spin.start();
-        while (spin.nsecsElapsed() < jitter) {
+        for (spin.start(); spin.nsecsElapsed() < jitter;) {
         }
         writer.kill();
         ASSERT_TRUE(writer.waitForFinished());
-        EXPECT_EQ(writer.exitStatus(), QProcess::CrashExit);
+        EXPECT_EQ(writer.exitStatus(), QProcess::CrashExit);  // not a save that failed
 
         DeviceConfigurationStore store(root.path(), deviceID, DeviceKind::msdTwo);
         const DeviceConfigurationState state = store.load(DeviceAppearance{});
-        SCOPED_TRACE("after kill " + std::to_string(kill));
         ASSERT_TRUE(store.configurationRecoveries().isEmpty())
             << store.configurationRecoveries().first().problem.toStdString();
         ASSERT_TRUE(state.configuration == states[0].first ||

@@ -6,46 +6,36 @@
 #include "device/virtual/SimulatedHidManager.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QColor>
 #include <QImage>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
 
-// Failures reported by a session, collected from its queue.
-struct Failures {
-    struct State {
-        std::mutex mutex;
-        QStringList messages;
-    };
-    std::shared_ptr<State> state = std::make_shared<State>();
-    PadDisplaySession::Failure callback() {
-        return [s = state](const ActionError& error) {
-            std::lock_guard lock(s->mutex);
-            s->messages << error.message();
+// Lets the session's queue run empty: queued work holds its session, so it is idle once nothing
+// but the caller holds it.
+template <typename Session>
+bool waitUntilIdle(const std::shared_ptr<Session>& session) {
+    return waitUntil([&] { return session.use_count() == 1; });
+}
+
+// A session of type `Session` on a virtual pad of type `Pad` under the simulated HID manager,
+// stopped at the end of the test. The pad's input reports go to `onInput`: by default to the
+// session's `receive` for as long as it exists, held by its owner or by its queue.
+template <typename Session, typename Pad>
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        onInput = [this](const QByteArray& report) {
+            if constexpr (requires(Session & s) { s.receive(report); }) {
+                if (auto target = route.lock()) {
+                    target->receive(report);
+                }
+            }
         };
-    }
-    QStringList messages() const {
-        std::lock_guard lock(state->mutex);
-        return state->messages;
-    }
-    int count() const { return int(messages().size()); }
-};
-
-// A pad under the simulated HID manager, with its attachment in view and its input reports
-// going to `onInput` (a session's `receive`).
-struct SimulatedPadHarness {
-    SimulatedHidManager manager;
-    std::shared_ptr<HidDevice> device;
-    std::vector<std::shared_ptr<HidDevice>> removed;
-    std::function<void(const QByteArray&)> onInput;
-
-    void startWith(const std::shared_ptr<VirtualPad>& pad) {
         manager.add(pad);
         std::vector<HidManager::Matching> matching;
         for (DeviceKind kind : DeviceKind::allCases) {
@@ -59,37 +49,10 @@ struct SimulatedPadHarness {
         };
         handlers.input = [this](uint32_t, const std::shared_ptr<HidDevice>& from,
                                 const QByteArray& report) {
-            if (from == device && onInput) {
-                onInput(report);
-            }
+            from == device ? onInput(report) : void();
         };
         manager.start(std::move(matching), std::move(handlers));
-        waitUntil([this] { return device != nullptr; });
-    }
-};
-
-// Lets the session's queue run empty: queued work holds its session, so it is idle once nothing
-// but the caller holds it.
-template <typename Session>
-bool waitUntilIdle(const std::shared_ptr<Session>& session) {
-    return waitUntil([&] { return session.use_count() == 1; });
-}
-
-// A session of type `Session` on a virtual pad of type `Pad`, stopped at the end of the test.
-template <typename Session, typename Pad>
-class SessionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // Replies reach the session as long as it exists, held by its owner or by its queue.
-        harness.onInput = [this](const QByteArray& report) {
-            if constexpr (requires(Session & s) { s.receive(report); }) {
-                if (auto target = route.lock()) {
-                    target->receive(report);
-                }
-            }
-        };
-        harness.startWith(pad);
-        ASSERT_TRUE(harness.device);
+        ASSERT_TRUE(waitUntil([this] { return device != nullptr; }));
     }
     void TearDown() override {
         if (session) {
@@ -97,6 +60,13 @@ protected:
             EXPECT_TRUE(waitUntilIdle(session));
         }
     }
+    // Failures reported by the session, collected from its queue.
+    PadDisplaySession::Failure failureCallback() {
+        return [s = failed](const ActionError& error) {
+            std::lock_guard(s->first), s->second << error.message();
+        };
+    }
+    QStringList failures() const { return std::lock_guard(failed->first), failed->second; }
 
     virtual std::shared_ptr<Session> create(const SessionTiming& timing) = 0;
     virtual SessionTiming timing() const = 0;
@@ -112,7 +82,7 @@ protected:
         ASSERT_TRUE(waitUntilIdle(session));
         pad->clearFaults();
         pad->resetCounters();
-        failures = Failures();
+        failed = std::make_shared<std::pair<std::mutex, QStringList>>();
     }
     // Starts and waits for the start to end; true when it became ready without a failure.
     bool start(const PadDisplaySession::Images& images, const QByteArray& background = {},
@@ -121,8 +91,8 @@ protected:
             makeSession();
         }
         session->start(images, background, brightness);
-        return waitUntil([this] { return readyCalls == 1 || failures.count() > 0; }) &&
-               failures.count() == 0;
+        return waitUntil([this] { return readyCalls == 1 || !failures().isEmpty(); }) &&
+               failures().isEmpty();
     }
     // Runs `update` and lets the queue finish it.
     bool update(const PadDisplaySession::Images& images, const QByteArray& background = {}) {
@@ -146,10 +116,8 @@ protected:
         std::atomic<bool> onMain = false;
         for (const auto& [level, clamped] : {std::pair{150, 100}, std::pair{-5, 0}}) {
             const int expected = completions + 1;
-            session->setBrightness(level, [&] {
-                onMain = onMain || isMainThread();
-                ++completions;
-            });
+            session->setBrightness(level,
+                                   [&] { onMain = onMain || isMainThread(), ++completions; });
             ASSERT_TRUE(waitUntil([&] { return completions == expected; }));
             EXPECT_EQ(pad->brightness(), clamped);
         }
@@ -157,10 +125,14 @@ protected:
     }
 
     std::shared_ptr<Pad> pad = Pad::create(0x01230000);
-    SimulatedPadHarness harness;
+    SimulatedHidManager manager;
+    std::shared_ptr<HidDevice> device;
+    std::vector<std::shared_ptr<HidDevice>> removed;
+    std::function<void(const QByteArray&)> onInput;
     std::shared_ptr<Session> session;
     std::weak_ptr<Session> route;
-    Failures failures;
+    std::shared_ptr<std::pair<std::mutex, QStringList>> failed =
+        std::make_shared<std::pair<std::mutex, QStringList>>();
     int readyCalls = 0;
     LogCapture log;
 };
@@ -195,8 +167,7 @@ inline QByteArray jpegButton(const QColor& color) {
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 95);
+    image.save(&buffer, "JPEG", 95);  // opens the buffer for writing
     return bytes;
 }
 

@@ -6,7 +6,6 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <QProcess>
 
 class BacklightBrightnessTest : public ::testing::Test {
@@ -65,7 +64,8 @@ TEST_F(BacklightBrightnessTest, ReadsTheFirmwarePanelFirstAndChangesItThroughLog
     }
 }
 
-TEST_F(BacklightBrightnessTest, MissingUnreadableOrRefusingPanelsAreReported) {
+TEST_F(BacklightBrightnessTest,
+       MissingUnreadableOrRefusingPanelsAreReportedAndAutomaticNeedsALightSensor) {
     EXPECT_EQ(error([](auto& d) { d.change(0.05); }),
               "Mac display brightness control is unavailable");
     addPanel("panel", "raw", "garbage", "100");
@@ -82,10 +82,7 @@ TEST_F(BacklightBrightnessTest, MissingUnreadableOrRefusingPanelsAreReported) {
     writeBytes(options.sysfsRoot + "/panel/max_brightness", QByteArray::number(groups * 2));
     EXPECT_DOUBLE_EQ(BacklightBrightness(options).level(), 0.5);
     EXPECT_EQ(error([](auto& d) { d.change(0.1); }), "Could not change Mac display brightness");
-}
-
-// The desktop's switch, given a light sensor and the schema that holds the switch.
-TEST_F(BacklightBrightnessTest, AutomaticBrightnessTogglesTheDesktopSwitchGivenALightSensor) {
+    // The desktop's switch, given a light sensor and the schema that holds the switch.
     const QString unsupported = "This Mac display does not support automatic brightness";
     {
         FakeSystemServices services(bus.address(), options.sysfsRoot, false, true);

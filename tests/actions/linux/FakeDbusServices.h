@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QStringList>
 #include <QThread>
-
 #include <mutex>
 
 // A media player owning org.mpris.MediaPlayer2.<name> on its own connection. With `refuse` it
@@ -53,10 +52,7 @@ class FakeLogindSession : public QObject {
 
 public:
     explicit FakeLogindSession(QString sysfsRoot) : sysfsRoot_(std::move(sysfsRoot)) {}
-    QStringList calls() const {
-        std::lock_guard lock(mutex_);
-        return calls_;
-    }
+    QStringList calls() const { return std::lock_guard(mutex_), calls_; }
 
 public Q_SLOTS:
     void SetBrightness(const QString& subsystem, const QString& name, uint value) {

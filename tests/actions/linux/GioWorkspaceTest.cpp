@@ -5,7 +5,6 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <QDir>
 #include <QIcon>
 #include <QTemporaryDir>
@@ -90,7 +89,7 @@ const bool desktopReady = desktop().dir.isValid();  // set up before main()
 
 }  // namespace
 
-TEST(GioWorkspace, OpensApplicationsFoldersAndUrlsWithTheirHandlersOrReportsWhyNot) {
+TEST(GioWorkspace, OpensWithTheHandlersListsBrowsersFindsIconsAndTellsApplicationFolders) {
     ASSERT_TRUE(desktopReady);
     GioWorkspace workspace;
     EXPECT_EQ(workspace.openApplication(desktop().path("elsewhere/tool.desktop")), "");
@@ -109,12 +108,8 @@ TEST(GioWorkspace, OpensApplicationsFoldersAndUrlsWithTheirHandlersOrReportsWhyN
     EXPECT_EQ(workspace.openUrlWith(QUrl("https://example.org/x"), "bigbrowser.desktop"), "");
     EXPECT_EQ(desktop().marker("bigbrowser"), "https://example.org/x");
     EXPECT_FALSE(workspace.openUrlWith(QUrl("https://example.org"), "gone.desktop").isEmpty());
-}
-
-// Browsers are https handlers that open HTML, found by id with or without the suffix; icons
-// come from the entry's file keeping its shape or from the icon theme.
-TEST(GioWorkspace, ListsBrowsersFindsApplicationsAndTheirIcons) {
-    GioWorkspace workspace;
+    // Browsers are https handlers that open HTML, found by id with or without the suffix; icons
+    // come from the entry's file keeping its shape or from the icon theme.
     EXPECT_EQ(OpenTargets::sortedBrowsers(workspace.browsers()),
               (QList<InstalledBrowser>{{"smallbrowser.desktop", "browser 9"},
                                        {"bigbrowser.desktop", "Browser 10"}}));
@@ -128,15 +123,12 @@ TEST(GioWorkspace, ListsBrowsersFindsApplicationsAndTheirIcons) {
     QIcon::setThemeSearchPaths({desktop().path("data/icons")});
     QIcon::setThemeName("hicolor");
     const QImage icon = workspace.icon(desktop().path("elsewhere/pictured.desktop"), 64);
-    EXPECT_EQ(icon.size(), QSize(64, 32));
-    EXPECT_EQ(icon.pixelColor(10, 10), QColor(Qt::red));
+    EXPECT_EQ(std::tuple(icon.size(), icon.pixelColor(10, 10)),
+              std::tuple(QSize(64, 32), QColor(Qt::red)));
     EXPECT_EQ(workspace.icon(desktop().path("elsewhere/themed.desktop"), 64).pixelColor(32, 32),
               QColor(Qt::blue));
     EXPECT_TRUE(workspace.icon(desktop().path("elsewhere/gone"), 64).isNull());
-}
-
-TEST(GioWorkspace, ApplicationFoldersAreNotPlainFolders) {
-    GioWorkspace workspace;
+    // Application folders are not plain folders.
     QTemporaryDir dir;
     for (const char* folder : {"Example.app", "Tool.AppDir", "Plain"}) {
         QDir(dir.path()).mkpath(folder);

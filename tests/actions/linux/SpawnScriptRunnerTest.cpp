@@ -3,10 +3,8 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
 #include <signal.h>
+#include <QTemporaryDir>
 
 using namespace std::chrono_literals;
 
@@ -23,7 +21,7 @@ std::optional<QString> runShell(SpawnScriptRunner& runner, const QString& script
 
 }  // namespace
 
-TEST(SpawnScriptRunner, FailureReportsExactlyWhatTheScriptWroteToStandardError) {
+TEST(SpawnScriptRunner, FailuresReportTheScriptsErrorOutputCappedAndSlowScriptsAreStopped) {
     const QString text = "  two  words 'quoted' \"double\" $HOME \\ \n trailing ";
     const std::pair<QString, std::optional<QString>> cases[] = {
         {"echo fine; echo also fine >&2; exit 0", std::nullopt},
@@ -44,18 +42,15 @@ TEST(SpawnScriptRunner, FailureReportsExactlyWhatTheScriptWroteToStandardError) 
     EXPECT_TRUE(launch.contains("/usr/bin/osascript-missing") &&
                 launch.contains("No such file or directory"))
         << launch;
-}
-
-TEST(SpawnScriptRunner, ScriptOverTheTimeLimitIsStoppedWithItsProcessGroupButNotItsDaemons) {
+    // A script over the time limit is stopped with its process group, but not its daemons.
     QTemporaryDir dir;
     const QString pidFile = dir.filePath("pid");
-    SpawnScriptRunner runner(300ms);
-    EXPECT_EQ(runShell(runner, QString("sleep 1000 & echo $! > '%1'; wait").arg(pidFile)),
+    SpawnScriptRunner limited(300ms);
+    EXPECT_EQ(runShell(limited, QString("sleep 1000 & echo $! > '%1'; wait").arg(pidFile)),
               "The script did not finish within 0.3 seconds and was stopped");
     const qint64 child = readFile(pidFile).trimmed().toLongLong();
     ASSERT_GT(child, 0);
     EXPECT_TRUE(waitUntil([&] { return processGone(child); }));
-
     // A background job that keeps the error pipe open does not hold a script that finished.
     SpawnScriptRunner patient(10s);
     EXPECT_EQ(runShell(patient, QString("sleep 1000 >/dev/null & echo $! > '%1'").arg(pidFile)),
@@ -64,11 +59,9 @@ TEST(SpawnScriptRunner, ScriptOverTheTimeLimitIsStoppedWithItsProcessGroupButNot
     ASSERT_GT(job, 0);
     EXPECT_FALSE(processGone(job)) << "a finished script's background job was killed";
     ::kill(static_cast<pid_t>(job), SIGKILL);
-}
-
-TEST(SpawnScriptRunner, ErrorOutputIsDrainedAndCappedWithoutSplittingACharacter) {
-    SpawnScriptRunner runner(60s, 1000);
-    EXPECT_EQ(runShell(runner, "head -c 5000000 /dev/zero | tr '\\0' 'x' >&2; exit 1"),
+    // Error output is drained and capped without splitting a character.
+    SpawnScriptRunner capped(60s, 1000);
+    EXPECT_EQ(runShell(capped, "head -c 5000000 /dev/zero | tr '\\0' 'x' >&2; exit 1"),
               QString(1000, 'x'));
     SpawnScriptRunner narrow(60s, 5);
     EXPECT_EQ(runShell(narrow, "printf 'ééé' >&2; exit 1"), QString("éé"));
