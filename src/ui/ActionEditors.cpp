@@ -1,4 +1,5 @@
 #include "ui/ActionEditors.h"
+#include "ui/ViewHelpers.h"
 
 #include "actions/ActionCatalog.h"
 #include "actions/AdjustmentAction.h"
@@ -25,13 +26,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QLabel* helpLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
 // Leaves the text alone while the user is typing in the field.
 void showText(QLineEdit* field, const QString& text) {
     if (!field->hasFocus() && field->text() != text) {
@@ -45,15 +39,7 @@ BindingEditor::BindingEditor(Model& model, int control, QWidget* parent)
 }
 
 std::optional<Binding> BindingEditor::current() const {
-    if (!model_) {
-        return std::nullopt;
-    }
-    for (const Binding& binding : model_->activeScene().keys) {
-        if (binding.id == control_) {
-            return binding;
-        }
-    }
-    return std::nullopt;
+    return activeBinding(model_, control_);
 }
 
 void BindingEditor::edit(const std::function<void(Binding&)>& change) {
@@ -81,7 +67,7 @@ KeystrokeEditor::KeystrokeEditor(Model& model, int control, QWidget* parent)
     row->addWidget(shortcut_, 1);
     row->addWidget(record_);
     layout->addLayout(row);
-    layout->addWidget(helpLabel(
+    layout->addWidget(helpText(
         QStringLiteral("Records one key or key combination. For media keys, select a Media & "
                        "Audio action. Playback requires Accessibility access."),
         this));
@@ -113,12 +99,12 @@ URLEditor::URLEditor(Model& model, int control, QWidget* parent)
     address_->setAccessibleName(QStringLiteral("Web address"));
     browser_ = new QComboBox(this);
     browser_->setAccessibleName(QStringLiteral("Browser"));
-    invalid_ = helpLabel(QStringLiteral("Enter an HTTP or HTTPS URL to enable this action."), this);
+    invalid_ = helpText(QStringLiteral("Enter an HTTP or HTTPS URL to enable this action."), this);
     layout->addRow(QStringLiteral("URL"), address_);
     layout->addRow(QStringLiteral("Browser"), browser_);
-    layout->addRow(helpLabel(QStringLiteral("Uses the site's icon automatically. You can choose "
-                                            "a custom image above."),
-                             this));
+    layout->addRow(helpText(QStringLiteral("Uses the site's icon automatically. You can choose "
+                                           "a custom image above."),
+                            this));
     layout->addRow(invalid_);
     connect(address_, &QLineEdit::textEdited, this,
             [this](const QString& text) { invalid_->setVisible(!OpenURLAction::url(text)); });

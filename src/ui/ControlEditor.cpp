@@ -1,4 +1,5 @@
 #include "ui/ControlEditor.h"
+#include "ui/ViewHelpers.h"
 
 #include "actions/ActionCatalog.h"
 #include "model/Model.h"
@@ -14,37 +15,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-QLabel* heading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    label->setFont(font);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
-QLabel* helpLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
-std::optional<Binding> bindingOf(const Model* model, int control) {
-    if (!model) {
-        return std::nullopt;
-    }
-    for (const Binding& binding : model->activeScene().keys) {
-        if (binding.id == control) {
-            return binding;
-        }
-    }
-    return std::nullopt;
-}
-}  // namespace
 
 ScriptNameEditor::ScriptNameEditor(Model& model, int control, QWidget* parent)
     : QWidget(parent), model_(&model), control_(control) {
@@ -64,10 +34,10 @@ ScriptNameEditor::ScriptNameEditor(Model& model, int control, QWidget* parent)
     row->addWidget(reset);
     layout->addLayout(row);
     layout->addWidget(
-        helpLabel(QStringLiteral("Use this name to reference the button in AppleScript."), this));
+        helpText(QStringLiteral("Use this name to reference the button in AppleScript."), this));
     connect(name_, &QLineEdit::editingFinished, this, &ScriptNameEditor::rename);
     connect(reset, &QPushButton::clicked, this, [this] {
-        const std::optional<Binding> binding = bindingOf(model_, control_);
+        const std::optional<Binding> binding = activeBinding(model_, control_);
         if (binding && binding->scriptID) {
             model_->setRuntimeIcon(*binding->scriptID, QImage());
             model_->setRuntimeBadges(*binding->scriptID, {});
@@ -76,7 +46,7 @@ ScriptNameEditor::ScriptNameEditor(Model& model, int control, QWidget* parent)
 }
 
 void ScriptNameEditor::rename() {
-    const std::optional<Binding> binding = bindingOf(model_, control_);
+    const std::optional<Binding> binding = activeBinding(model_, control_);
     if (!binding || !binding->scriptID ||
         name_->text() == binding->scriptName.value_or(QString())) {
         return;
@@ -142,21 +112,21 @@ ControlEditor::ControlEditor(Model& model, int control, QWidget* parent)
     }
 
     layout->addSpacing(8);
-    layout->addWidget(heading(QStringLiteral("ACTION"), this));
+    layout->addWidget(sectionHeading(QStringLiteral("ACTION"), this));
     actionButton_ = new QPushButton(this);
     actionButton_->setAccessibleName(QStringLiteral("Action"));
     actionMenu_ = new QMenu(QStringLiteral("Action"), this);
     actionButton_->setMenu(actionMenu_);
     buildActionMenu();
     layout->addWidget(actionButton_);
-    summary_ = helpLabel(QString(), this);
+    summary_ = helpText(QString(), this);
     layout->addWidget(summary_);
     actionEditorSlot_ = new QVBoxLayout;
     layout->addLayout(actionEditorSlot_);
 
     if (screenButton) {
         layout->addSpacing(8);
-        layout->addWidget(heading(QStringLiteral("ICON"), this));
+        layout->addWidget(sectionHeading(QStringLiteral("ICON"), this));
         iconRow_ = new QWidget(this);
         auto* icons = new QHBoxLayout(iconRow_);
         icons->setContentsMargins(0, 0, 0, 0);
@@ -198,7 +168,7 @@ ControlEditor::ControlEditor(Model& model, int control, QWidget* parent)
 }
 
 std::optional<Binding> ControlEditor::current() const {
-    return bindingOf(model_, control_);
+    return activeBinding(model_, control_);
 }
 
 void ControlEditor::chooseAction(const QString& name) {

@@ -1,4 +1,5 @@
 #include "ui/SettingsView.h"
+#include "ui/ViewHelpers.h"
 
 #include "artwork/ImageLoading.h"
 #include "model/Model.h"
@@ -27,16 +28,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QLabel* heading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    font.setPointSizeF(font.pointSizeF() * 0.85);
-    label->setFont(font);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
 QToolButton* iconButton(const QString& symbol, const QString& tip, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setIcon(Symbols::icon(symbol));
@@ -202,7 +193,7 @@ SettingsView::SettingsView(Model& model, QWidget* parent) : QWidget(parent), mod
 
     auto* left = new QVBoxLayout;
     columns->addLayout(left, 3);
-    left->addWidget(heading(QStringLiteral("YOUR DEVICE"), this));
+    left->addWidget(sectionHeading(QStringLiteral("YOUR DEVICE"), this));
 
     auto* sceneBar = new QHBoxLayout;
     scenes_ = new QComboBox(this);
