@@ -241,9 +241,8 @@ void DeviceStore::recoverDisplayPad(Model* model, DeviceKind kind,
 }
 
 void DeviceStore::reportQuitFailure(Model* model, const QString& reason) {
-    const QString message = QStringLiteral("Could not clear buttons on quit: ") + reason;
-    model->report(message);
-    logLine("%s: %s", qUtf8Printable(model->deviceName()), qUtf8Printable(message));
+    // The model's status line goes to the log as well, with the device's name.
+    model->report(QStringLiteral("Could not clear buttons on quit: ") + reason);
 }
 
 void DeviceStore::clearDisplaysForQuit(std::function<void()> completion) {

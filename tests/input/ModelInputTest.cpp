@@ -1,5 +1,5 @@
 #include "support/ModelHarness.h"
-#include "support/PadReports.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -103,8 +103,16 @@ TEST(DeviceStore, StuckDisplayPadIsReenumeratedOncePerEpisode) {
     EXPECT_TRUE(harness.store().recovery().expectedDetach.isEmpty());
 }
 
+// An MSD-TWO whose quit frame cannot be drawn and a DisplayPad that has stopped answering: the
+// quit ends once both have failed, each saying so.
 TEST(DeviceStore, QuitFrameFailureIsReportedAndTheQuitGoesOn) {
     ModelHarness harness;
+    auto silent = ModelHarness::displayPad();
+    SavedConfiguration white = DefaultConfiguration::configuration(DeviceKind::mountain);
+    white.scenes[0].keys[0].imagePath = harness.solidImage("white", Qt::white);
+    harness.putScenes(ModelHarness::idOf(*silent), white);
+    Model* silentModel = harness.attach(silent);
+    silent->setAnswering(false);
     auto pad = ModelHarness::msdTwo();
     SavedConfiguration configuration = DefaultConfiguration::configuration(DeviceKind::msdTwo);
     const QString background = harness.solidImage("gone", Qt::gray);
@@ -118,6 +126,8 @@ TEST(DeviceStore, QuitFrameFailureIsReportedAndTheQuitGoesOn) {
     ASSERT_TRUE(waitUntil([&] { return done; }));
     EXPECT_TRUE(model->message().startsWith(QStringLiteral("Could not clear buttons on quit: ")))
         << model->message().toStdString();
+    EXPECT_TRUE(silentModel->message().startsWith(QStringLiteral("Could not clear")))
+        << silentModel->message().toStdString();
 }
 
 // Discovery that cannot start replaces the connect hint; a quit without pads completes on the

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "support/QuickTiming.h"
 #include "support/TestSupport.h"
 
 #include "actions/DisplayBrightness.h"
 #include "actions/InputPoster.h"
 #include "config/SavedConfiguration.h"
+#include "device/PadDisplaySession.h"
 #include "device/virtual/SimulatedHidManager.h"
 #include "device/virtual/VirtualDisplayPad.h"
 #include "device/virtual/VirtualMsdTwo.h"
@@ -56,6 +56,11 @@ public:
 // folder, shortened session waits, a fake display brightness and recorded keystrokes. Models
 // without a pad can be made from the same environment.
 class VirtualPads;
+
+// Session waits short enough for tests that drive whole pads through the store: failure paths
+// finish quickly, while image steps keep room for a slow (sanitizer) build, since only failing
+// paths ever wait them out.
+SessionTiming quickSessionTiming();
 
 class ModelHarness {
 public:

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -65,6 +66,12 @@ bool near(const QColor& actual, const QColor& expected, int tolerance = 3);
 // The device ids of the virtual DisplayPad and MSD-TWO that --simulate adds.
 QString virtualDisplayPadID();
 QString virtualMsdTwoID();
+
+// A DisplayPad key-state report (48 bytes, or `size`) with the given keys 1...12 down.
+QByteArray displayPadKeyReport(std::initializer_list<int> keys, int size = 48);
+// An MSD-TWO "ACK .. OK" input report carrying `control` at byte 9, padded with `padding` bytes
+// of `fill` after it.
+QByteArray msdTwoReport(int control, int padding = 6, char fill = '\x7f');
 
 // Lets gtest's failure messages take Qt text as they are: EXPECT_...() << name.
 inline std::ostream& operator<<(std::ostream& out, const QString& text) {

@@ -225,6 +225,19 @@ TEST(SettingsView, SceneBarAddsSelectsAndDeletesScenes) {
     EXPECT_EQ(picker->count(), 2);
 }
 
+// A normal start shows the window; a start at login or with --background keeps it hidden.
+TEST(ConfigurationWindow, LaunchShowsItUnlessInTheBackground) {
+    ModelHarness harness;
+    for (const bool background : {false, true}) {
+        LogCapture log;
+        EXPECT_EQ(ConfigurationWindow::launch(harness.store(), background)->isVisible(),
+                  !background);
+        EXPECT_TRUE(
+            log.contains(QStringLiteral("Quorvel Zodovuvur startup: configuration window ") +
+                         (background ? "hidden" : "visible")));
+    }
+}
+
 TEST(VirtualPadWindow, ClicksAndTheWheelReachThePadsControls) {
     ModelHarness harness;
     VirtualPads& pads = harness.standardPads();

@@ -2,7 +2,6 @@
 #include "device/DeviceKind.h"
 #include "device/UsbStatus.h"
 #include "device/linux/LinuxHidManager.h"
-#include "support/PadReports.h"
 #include "support/TestSupport.h"
 #include "support/umockdev/PadTestbed.h"
 
