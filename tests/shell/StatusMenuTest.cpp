@@ -2,10 +2,14 @@
 
 #include "shell/LaunchAtLogin.h"
 #include "support/ModelHarness.h"
+#include "support/SettingsFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 
 namespace {
@@ -72,11 +76,26 @@ TEST(StatusMenu, UpdateItemsAndLaunchAtLogin) {
         EXPECT_EQ(status.newVersionItem()->isVisible(), site);
     }
 
+    // The entry starts this program hidden; entries switched off the desktops' ways count as off;
+    // an autostart folder that cannot be made is said.
     StatusMenu status(harness.store(), false);
-    QFile::remove(LaunchAtLogin::entryPath());
+    const QString path = LaunchAtLogin::entryPath(), folder = QFileInfo(path).absolutePath();
+    QFile::remove(path);
     for (bool on : {true, false}) {
         status.launchAtLoginItem()->trigger();
         EXPECT_EQ(status.launchAtLoginItem()->isChecked(), on);
-        EXPECT_EQ(QFile::exists(LaunchAtLogin::entryPath()), on);
+        EXPECT_EQ(QFile::exists(path), on);
+        EXPECT_EQ(QString(readFile(path))
+                      .contains("\nExec=\"" + QCoreApplication::applicationFilePath() +
+                                "\" --background\n"),
+                  on);
     }
+    for (const char* line : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        writeBytes(path, QByteArray("[Desktop Entry]\nExec=quorvel\n") + line + "\n");
+        EXPECT_EQ(LaunchAtLogin::status(), LaunchAtLogin::Status::disabled) << line;
+    }
+    QDir(folder).removeRecursively();
+    writeBytes(folder, "a file where the folder belongs");
+    EXPECT_TRUE(LaunchAtLogin::setEnabled(true).contains("could not be created"));
+    QFile::remove(folder);
 }

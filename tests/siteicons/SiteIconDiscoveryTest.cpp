@@ -82,10 +82,3 @@ TEST(SiteIconDiscovery, ManifestIconsAreTheFirst32ShowableEntries) {
     ASSERT_EQ(icons.size(), 32);
     EXPECT_EQ(icons.last().size, 32);
 }
-
-TEST(SiteIconDiscovery, RankingIsLargestFirstStableAndDropsRepeatedAddresses) {
-    const QUrl a("https://a.example/a.png"), b("https://a.example/b.png"),
-        c("https://a.example/c.png");
-    EXPECT_EQ(SiteIconDiscovery::ranked({{a, 32}, {b, 180}, {c, 180}, {a, 192}}),
-              (QList<Candidate>{{a, 192}, {b, 180}, {c, 180}}));
-}

@@ -44,3 +44,27 @@ TEST(HidrawDevice, NodeWithoutAccessIsAPermissionProblemThatNamesTheRules) {
     EXPECT_FALSE(missing.reason.isEmpty());
     EXPECT_FALSE(missing.message(info.path).contains(u"udev rules"));
 }
+
+// "Enable key-event mode" goes out as HID output report 3 through HIDIOCSOUTPUT: the bytes the
+// kernel received, report id first, and the codes of its refusals; nothing once closed.
+TEST(HidrawDevice, NumberedOutputReportReachesTheNodeOrSaysWhyNot) {
+    ASSERT_TRUE(PadTestbed::preloaded()) << "run under umockdev-wrapper, as ctest does";
+    PadTestbed testbed;
+    const PadTestbed::Node node = testbed.addHid({.usagePage = 0xFF00, .reportSize = 64});
+    HidDeviceInfo info;
+    info.path = node.devnode;
+    HidrawDevice::OpenFailure failure;
+    const auto device = HidrawDevice::open(info, failure);
+    ASSERT_TRUE(device) << failure.reason.toStdString();
+    EXPECT_EQ(device->setNumberedOutputReport(3, hexBytes("05 01")), UsbStatus::success);
+    EXPECT_EQ(testbed.outputReports(), std::vector<QByteArray>{hexBytes("03 05 01")});
+    for (const auto& [error, code] : {std::pair(ENOTTY, UsbStatus::unsupported),
+                                      {EINVAL, UsbStatus::unsupported},
+                                      {EPIPE, UsbStatus::pipeStalled},
+                                      {EIO, UsbStatus::ioError}}) {
+        testbed.setOutputReportError(error);
+        EXPECT_EQ(device->setNumberedOutputReport(3, hexBytes("05 01")), code) << error;
+    }
+    device->close();
+    EXPECT_EQ(device->setNumberedOutputReport(3, hexBytes("05 01")), UsbStatus::noDevice);
+}
