@@ -180,7 +180,7 @@ void VirtualPadWindow::mousePressEvent(QMouseEvent* event) {
         }
         return;
     }
-    const int round = *control == 0x25 ? 0 : *control == 0x30 ? 1 : 2;
+    const qsizetype round = kind.roundButtons().indexOf(*control);
     send([&] { pads_.pressRoundButton(name_, VirtualPads::roundButtonNames().value(round)); });
 }
 

@@ -179,18 +179,8 @@ void VirtualPads::pressRoundButton(const QString& pad, const QString& which) {
             QStringLiteral("Unknown round button \"%1\": the round buttons are %2")
                 .arg(which, roundButtonOrder.join(QStringLiteral(", "))));
     }
-    // The control table names them "Left circular button" and so on; look the number up there
-    // rather than repeating it.
-    const QString wanted =
-        which.left(1).toUpper() + which.mid(1) + QStringLiteral(" circular button");
-    for (const PadControl& control : msdTwo->kind().otherControls()) {
-        if (QString::fromLatin1(control.name) == wanted) {
-            msdTwo->sendControl(control.number);
-            return;
-        }
-    }
-    throw VirtualPadError(Reason::invalidArgument,
-                          QStringLiteral("The %1 has no %2").arg(msdTwo->kind().name(), wanted));
+    // In the order of the pad's own table, as the names are.
+    msdTwo->sendControl(msdTwo->kind().roundButtons().value(roundButtonOrder.indexOf(which)));
 }
 
 void VirtualPads::unplug(const QString& pad) {

@@ -99,6 +99,16 @@ std::optional<DialGroup> DeviceKind::dial(int control) const {
     return std::nullopt;
 }
 
+QList<int> DeviceKind::roundButtons() const {
+    QList<int> buttons;
+    for (const PadControl& control : otherControls()) {
+        if (!dial(control.number)) {
+            buttons.append(control.number);
+        }
+    }
+    return buttons;
+}
+
 QString DeviceKind::controlName(int control) const {
     if (control >= 1 && control <= keyCount()) {
         return QStringLiteral("LCD key %1").arg(control);

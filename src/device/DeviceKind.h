@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -67,6 +68,9 @@ public:
     std::span<const DialGroup> dials() const;
     // The dial that `control` belongs to, if any.
     std::optional<DialGroup> dial(int control) const;
+    // The circular buttons, left to right: the controls of the table that belong to no dial.
+    // Empty for the DisplayPad.
+    QList<int> roundButtons() const;
     // Default name of a control: "LCD key <n>" for keys, the table name for the others; empty
     // for a number the pad does not have.
     QString controlName(int control) const;

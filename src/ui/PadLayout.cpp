@@ -58,9 +58,10 @@ QList<PadControlShape> msdTwoControls() {
     addDial(controls, dials[0], QStringLiteral("Large dial"), QPointF(right + 76, 100), 70);
     addDial(controls, dials[1], QStringLiteral("Left small dial"), QPointF(right + 36, 222), 34);
     addDial(controls, dials[2], QStringLiteral("Right small dial"), QPointF(right + 116, 222), 34);
-    const int round[] = {0x25, 0x30, 0x31};
-    for (int index = 0; index < 3; ++index) {
-        const double x = screenX + MSDArtwork::screenWidth * (2 * index + 1) / 6.0;
+    const QList<int> round = DeviceKind(DeviceKind::msdTwo).roundButtons();
+    for (qsizetype index = 0; index < round.size(); ++index) {
+        const double x =
+            screenX + MSDArtwork::screenWidth * double(2 * index + 1) / double(2 * round.size());
         controls.append({round[index], Type::roundButton, QRectF(x - 20, 290, 40, 40), {}});
     }
     return controls;
