@@ -345,6 +345,8 @@ public:
     // `sceneID` by `binding` and saves. False, with the message "The control being edited no
     // longer exists", when that scene or control is gone; an unchanged binding saves nothing.
     bool updateBinding(const QUuid& sceneID, const Binding& binding);
+    // The same for the binding of `control` in the active scene, as `change` leaves it.
+    bool editActiveBinding(int64_t control, const std::function<void(Binding&)>& change);
     // Removes the active scene's background image (the pad shows black behind its buttons) and
     // saves. Nothing happens when the scene has none.
     void removeBackground();

@@ -408,6 +408,18 @@ bool Model::updateBinding(const QUuid& sceneID, const Binding& binding) {
     return false;
 }
 
+bool Model::editActiveBinding(int64_t control, const std::function<void(Binding&)>& change) {
+    const QuorvelScene& scene = activeScene();
+    const qsizetype key = bindingIndex(scene, control);
+    if (key < 0) {
+        setMessage(QStringLiteral("The control being edited no longer exists"));
+        return false;
+    }
+    Binding binding = scene.keys[key];
+    change(binding);
+    return updateBinding(scene.id, binding);
+}
+
 void Model::removeBackground() {
     if (!activeScene().backgroundPath) {
         return;

@@ -43,15 +43,9 @@ std::optional<Binding> BindingEditor::current() const {
 }
 
 void BindingEditor::edit(const std::function<void(Binding&)>& change) {
-    std::optional<Binding> binding = current();
-    if (!binding) {
-        if (model_) {
-            model_->report(QStringLiteral("The control being edited no longer exists"));
-        }
-        return;
+    if (model_) {
+        model_->editActiveBinding(control_, change);
     }
-    change(*binding);
-    model_->updateBinding(model_->activeSceneID(), *binding);
 }
 
 KeystrokeEditor::KeystrokeEditor(Model& model, int control, QWidget* parent)

@@ -143,10 +143,9 @@ ControlEditor::ControlEditor(Model& model, int control, QWidget* parent)
             }
         });
         connect(automaticIcon_, &QPushButton::clicked, this, [this] {
-            std::optional<Binding> binding = current();
-            if (binding && model_) {
-                binding->imagePath.reset();
-                model_->updateBinding(model_->activeSceneID(), *binding);
+            if (model_) {
+                model_->editActiveBinding(control_,
+                                          [](Binding& binding) { binding.imagePath.reset(); });
             }
         });
     }
@@ -172,20 +171,17 @@ std::optional<Binding> ControlEditor::current() const {
 }
 
 void ControlEditor::chooseAction(const QString& name) {
-    std::optional<Binding> binding = current();
-    if (!binding || !model_) {
-        if (model_) {
-            model_->report(QStringLiteral("The control being edited no longer exists"));
+    if (!model_) {
+        return;
+    }
+    model_->editActiveBinding(control_, [&name](Binding& binding) {
+        // A step chosen for one action means nothing to another; the same action changes
+        // nothing, and an unchanged binding is not saved.
+        if (binding.action != name) {
+            binding.adjustmentStep.reset();
+            binding.action = name;
         }
-        return;
-    }
-    if (binding->action == name) {
-        return;
-    }
-    // A step chosen for one action means nothing to another.
-    binding->adjustmentStep.reset();
-    binding->action = name;
-    model_->updateBinding(model_->activeSceneID(), *binding);
+    });
 }
 
 void ControlEditor::buildActionMenu() {
