@@ -31,7 +31,9 @@ QUrl LoopbackSite::url(const QString& path) const {
 }
 
 void LoopbackSite::answer(QTcpSocket* socket, const QString& path) {
-    const Answer answer = answers_.value(path, Answer{.status = 404, .body = "<h1>Not here</h1>"});
+    const Answer answer =
+        answers_.value(path, answers_.value(path.section(QLatin1Char('?'), 0, 0),
+                                            Answer{.status = 404, .body = "<h1>Not here</h1>"}));
     if (answer.silent) {
         return;
     }
@@ -39,6 +41,9 @@ void LoopbackSite::answer(QTcpSocket* socket, const QString& path) {
         "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\nConnection: close\r\n";
     if (answer.status / 100 == 3) {
         head += "Location: " + answer.body + "\r\n";
+    }
+    if (!answer.contentType.isEmpty()) {
+        head += "Content-Type: " + answer.contentType + "\r\n";
     }
     if (answer.announceLength) {
         head += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";

@@ -10,7 +10,8 @@
 
 // A web site on 127.0.0.1, on a port the system chose, answered from this test process's event
 // loop: each path gets a fixed answer, including the hostile ones (never answering, trickling a
-// byte at a time, announcing or sending more than any limit). Unknown paths answer 404.
+// byte at a time, announcing or sending more than any limit). A path with a query that has no
+// answer of its own gets the answer of the path without it; unknown paths answer 404.
 class LoopbackSite : public QObject {
 public:
     struct Answer {
@@ -19,6 +20,7 @@ public:
         bool silent = false;   // accept the request and never answer
         bool trickle = false;  // a blank every 200 ms, without end
         bool announceLength = true;
+        QByteArray contentType = {};
     };
 
     LoopbackSite();
