@@ -132,14 +132,23 @@ ControlEditor::ControlEditor(Model& model, int control, QWidget* parent)
         icons->setContentsMargins(0, 0, 0, 0);
         iconState_ = new QLabel(iconRow_);
         auto* choose = new QPushButton(QStringLiteral("Choose image…"), iconRow_);
+        auto* search = new QPushButton(QStringLiteral("Search the web…"), iconRow_);
+        search->setAccessibleName(QStringLiteral("Search the web for an image"));
+        search->setToolTip(QStringLiteral("Search the web for an image for this button"));
         automaticIcon_ = new QPushButton(QStringLiteral("Use automatic icon"), iconRow_);
         icons->addWidget(iconState_, 1);
         icons->addWidget(choose);
+        icons->addWidget(search);
         icons->addWidget(automaticIcon_);
         layout->addWidget(iconRow_);
         connect(choose, &QPushButton::clicked, this, [this] {
             if (model_) {
                 model_->chooseArtwork(control_, false);
+            }
+        });
+        connect(search, &QPushButton::clicked, this, [this] {
+            if (model_) {
+                model_->chooseArtwork(control_, true);
             }
         });
         connect(automaticIcon_, &QPushButton::clicked, this, [this] {
