@@ -46,8 +46,10 @@ public:
     virtual ImportChoice askImportMode(const QString& message, const QString& informativeText) = 0;
     // An open panel for one image file (no folders); none when cancelled.
     virtual std::optional<QString> chooseImageFile() = 0;
-    // A new artwork picker for pictures of width / height = `aspectRatio`. `closed` runs on the
-    // main thread when its window closes, with or without a result.
-    virtual std::shared_ptr<ArtworkPicker> makePicker(double aspectRatio,
-                                                      std::function<void()> closed) = 0;
+    // A new artwork picker for pictures of width / height = `aspectRatio`. `closed` runs once on
+    // the main thread when its window closes, with or without a result; `failure` is empty
+    // unless the picker failed (the search could not start or ended abnormally), when it is the
+    // text to show the user.
+    virtual std::shared_ptr<ArtworkPicker> makePicker(
+        double aspectRatio, std::function<void(const QString& failure)> closed) = 0;
 };

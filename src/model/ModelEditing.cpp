@@ -245,10 +245,13 @@ std::shared_ptr<ArtworkPicker> Model::makePicker(double aspectRatio) {
     }
     auto holder = std::make_shared<std::weak_ptr<ArtworkPicker>>();
     QPointer<Model> self(this);
-    imagePicker_ = dialogs_->makePicker(aspectRatio, [self, holder] {
-        runOnMain([self, holder] {
+    imagePicker_ = dialogs_->makePicker(aspectRatio, [self, holder](const QString& failure) {
+        runOnMain([self, holder, failure] {
             if (self && self->imagePicker_ && self->imagePicker_ == holder->lock()) {
                 self->imagePicker_.reset();
+                if (!failure.isEmpty()) {
+                    self->setMessage(failure);
+                }
             }
         });
     });

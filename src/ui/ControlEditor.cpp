@@ -128,18 +128,31 @@ ControlEditor::ControlEditor(Model& model, int control, QWidget* parent)
         layout->addSpacing(8);
         layout->addWidget(sectionHeading(QStringLiteral("ICON"), this));
         iconRow_ = new QWidget(this);
-        auto* icons = new QHBoxLayout(iconRow_);
-        icons->setContentsMargins(0, 0, 0, 0);
+        // The state above its buttons: three buttons and the state do not fit in one line.
+        auto* iconLines = new QVBoxLayout(iconRow_);
+        iconLines->setContentsMargins(0, 0, 0, 0);
+        auto* icons = new QHBoxLayout;
         iconState_ = new QLabel(iconRow_);
         auto* choose = new QPushButton(QStringLiteral("Choose image…"), iconRow_);
+        auto* search = new QPushButton(QStringLiteral("Search the web…"), iconRow_);
+        search->setAccessibleName(QStringLiteral("Search the web for an image"));
+        search->setToolTip(QStringLiteral("Search the web for an image for this button"));
         automaticIcon_ = new QPushButton(QStringLiteral("Use automatic icon"), iconRow_);
-        icons->addWidget(iconState_, 1);
+        iconLines->addWidget(iconState_);
+        iconLines->addLayout(icons);
         icons->addWidget(choose);
+        icons->addWidget(search);
         icons->addWidget(automaticIcon_);
+        icons->addStretch(1);
         layout->addWidget(iconRow_);
         connect(choose, &QPushButton::clicked, this, [this] {
             if (model_) {
                 model_->chooseArtwork(control_, false);
+            }
+        });
+        connect(search, &QPushButton::clicked, this, [this] {
+            if (model_) {
+                model_->chooseArtwork(control_, true);
             }
         });
         connect(automaticIcon_, &QPushButton::clicked, this, [this] {

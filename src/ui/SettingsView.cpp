@@ -69,9 +69,13 @@ BackgroundWell::BackgroundWell(Model& model, QWidget* parent) : QFrame(parent), 
     black->setToolTip(QStringLiteral("Remove this scene's background"));
     auto* choose = new QPushButton(QStringLiteral("Choose…"), this);
     choose->setAccessibleName(QStringLiteral("Choose background image"));
+    auto* search = new QPushButton(QStringLiteral("Search the web…"), this);
+    search->setAccessibleName(QStringLiteral("Search the web for a background image"));
+    search->setToolTip(QStringLiteral("Search the web for this scene's background"));
     layout->addWidget(thumbnail_);
     layout->addWidget(text, 1);
     layout->addWidget(choose);
+    layout->addWidget(search);
     layout->addWidget(black);
     connect(black, &QPushButton::clicked, this, [this] {
         if (model_) {
@@ -81,6 +85,11 @@ BackgroundWell::BackgroundWell(Model& model, QWidget* parent) : QFrame(parent), 
     connect(choose, &QPushButton::clicked, this, [this] {
         if (model_) {
             model_->chooseArtwork(std::nullopt, false);
+        }
+    });
+    connect(search, &QPushButton::clicked, this, [this] {
+        if (model_) {
+            model_->chooseArtwork(std::nullopt, true);
         }
     });
     connect(&model, &Model::changed, this, &BackgroundWell::refresh);

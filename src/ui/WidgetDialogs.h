@@ -2,7 +2,6 @@
 
 #include "model/ModelDialogs.h"
 
-#include <QImage>
 #include <QPointer>
 #include <QWidget>
 
@@ -17,31 +16,10 @@ public:
     std::optional<QString> chooseBundle() override;
     ImportChoice askImportMode(const QString& message, const QString& informativeText) override;
     std::optional<QString> chooseImageFile() override;
-    std::shared_ptr<ArtworkPicker> makePicker(double aspectRatio,
-                                              std::function<void()> closed) override;
-
-    // The largest centred part of `image` of width / height = `aspectRatio`.
-    static QImage centreCrop(const QImage& image, double aspectRatio);
+    // A PickerProcess: the crop window here, the web image search in its own program.
+    std::shared_ptr<ArtworkPicker> makePicker(
+        double aspectRatio, std::function<void(const QString& failure)> closed) override;
 
 private:
     QPointer<QWidget> window_;
-};
-
-// The artwork picker until the web image search has its own window: the crop view shows the
-// centred part of the picture at the wanted shape and asks before using it; a "search" asks for
-// an image file instead. Main thread.
-class CropPicker : public ArtworkPicker {
-public:
-    CropPicker(QWidget* window, double aspectRatio, std::function<void()> closed);
-    ~CropPicker() override;
-
-    void showCrop(const QImage& image, Completion completion) override;
-    void showSearch(const QString& term, Completion completion) override;
-    void close() override;
-
-private:
-    QPointer<QWidget> window_;
-    const double aspectRatio_;
-    std::function<void()> closed_;
-    QPointer<QWidget> dialog_;
 };

@@ -33,7 +33,8 @@ public:
         return ImportChoice::cancel;
     }
     std::optional<QString> chooseImageFile() override { return {}; }
-    std::shared_ptr<ArtworkPicker> makePicker(double aspect, std::function<void()>) override {
+    std::shared_ptr<ArtworkPicker> makePicker(double aspect,
+                                              std::function<void(const QString&)>) override {
         picker = std::make_shared<RecordingPicker>();
         picker->aspect = aspect;
         return picker;

@@ -5,6 +5,7 @@
 
 #include "ui/ConfigurationWindow.h"
 #include "ui/ControlEditor.h"
+#include "ui/CropWindow.h"
 #include "ui/PadLayout.h"
 #include "ui/PadViews.h"
 #include "ui/SettingsView.h"
@@ -12,7 +13,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
-#include <QDialogButtonBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -184,7 +185,7 @@ TEST(PadView, DraggedScreenButtonSwapsAndDroppedImageLandsOnThePad) {
     auto& displayPad = static_cast<VirtualDisplayPad&>(*ui.pad);
     EXPECT_TRUE(waitUntil([&] { return near(keyColor(displayPad, 5), Qt::red); }));
 
-    // A wide picture is cropped to its centre, after the user agreed.
+    // A wide picture opens the crop window; what it shows (the centre) lands once accepted.
     QImage wide(300, 100, QImage::Format_RGB32);
     wide.fill(Qt::blue);
     for (int x = 100; x < 200; ++x) {
@@ -196,10 +197,61 @@ TEST(PadView, DraggedScreenButtonSwapsAndDroppedImageLandsOnThePad) {
     ASSERT_TRUE(wide.save(path));
     file.setUrls({QUrl::fromLocalFile(path)});
     EXPECT_TRUE(ui.drop(file, 6));
-    QDialogButtonBox* buttons = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (buttons = ui.window.findChild<QDialogButtonBox*>()); }));
-    buttons->button(QDialogButtonBox::Ok)->click();
+    CropWindow* crop = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (crop = ui.window.findChild<CropWindow*>()); }));
+    QTest::mouseClick(crop->useButton(), Qt::LeftButton);
     EXPECT_TRUE(waitUntil([&] { return near(keyColor(displayPad, 6), Qt::green, 12); }));
+    EXPECT_TRUE(waitUntil([&] { return !ui.model->imagePicker(); }));
+}
+
+// The web search is a program of its own; stand-ins for it end in each way it can.
+TEST(PickerProcess, SearchResultsFailuresAndClosingReachTheModel) {
+    Window ui(ModelHarness::displayPad());
+    const QString pidFile = ui.harness.root() + QStringLiteral("/picker.pid");
+    qputenv("PIDFILE", pidFile.toUtf8());
+    qputenv("FOUND", ui.harness.solidImage(QStringLiteral("found"), Qt::red).toUtf8());
+    struct Row {
+        const char* name;
+        const char* script;  // run once $out and $ratio are read; none: no program there
+        const char* failure;
+    };
+    const QList<Row> rows = {
+        {"closed without a crop", "exit 0", ""},
+        {"waits for its input", "echo $$ > $PIDFILE; exec cat >/dev/null", ""},
+        {"crashed", "kill -SEGV $$", "The image search closed unexpectedly"},
+        {"bad arguments", "exit 2", "The image search closed unexpectedly"},
+        {"unreadable output", "echo x > $out", "The image search returned an unreadable image"},
+        {"not installed", nullptr, "The image search is not installed"},
+        {"accepted", "[ $ratio = 1 ] && cp $FOUND $out", nullptr},  // last: it sets the key
+    };
+    for (const Row& row : rows) {
+        const QString program = ui.harness.root() + QStringLiteral("/") + row.name;
+        QFile file(program);
+        if (row.script && file.open(QIODevice::WriteOnly)) {
+            file.write(QByteArray("#!/bin/sh\nwhile [ $# -gt 0 ]; do case $1 in --output) out=$2;; "
+                                  "--aspect-ratio) ratio=$2;; esac; shift; done\n") +
+                       row.script);
+            file.close();
+            file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        }
+        qputenv("QUORVEL_PICKER", program.toUtf8());
+        ui.model->chooseArtwork(5, true);
+        if (QString(row.script).contains(QStringLiteral("cat"))) {
+            ASSERT_TRUE(waitUntil([&] { return !readFile(pidFile).isEmpty(); }));
+            ui.model->imagePicker()->close();
+            EXPECT_TRUE(
+                waitUntil([&] { return processGone(readFile(pidFile).trimmed().toInt()); }));
+        }
+        EXPECT_TRUE(waitUntil([&] { return !ui.model->imagePicker(); })) << row.name;
+        if (row.failure) {  // with no failure text, no trouble with the search is reported
+            const QString message = ui.model->message();
+            EXPECT_EQ(message.contains(QStringLiteral("image search")) ? message : QString(),
+                      QString(row.failure));
+        }
+        EXPECT_EQ(ui.binding(5).imagePath.has_value(), !row.failure) << row.name;
+    }
+    auto& displayPad = static_cast<VirtualDisplayPad&>(*ui.pad);
+    EXPECT_TRUE(waitUntil([&] { return near(keyColor(displayPad, 5), Qt::red); }));
 }
 
 TEST(SettingsView, SceneBarAddsSelectsAndDeletesScenes) {

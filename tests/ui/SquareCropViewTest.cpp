@@ -1,4 +1,11 @@
+#include "support/TestSupport.h"
+#include "ui/CropWindow.h"
+#include "ui/IconPickerIntl.h"
 #include "ui/SquareCropView.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
 
 #include <QTest>
 
@@ -64,4 +71,30 @@ TEST(SquareCropView, DragAndZoomMoveTheCropButTheImageAlwaysCoversIt) {
     view.setImage(halves(10, 10));
     EXPECT_EQ(view.zoom(), 1);
     EXPECT_EQ(view.offset(), QPointF());
+}
+
+TEST(CropWindow, UseThisCropHandsBackThePngOnceAndClosesOnce) {
+    for (const bool withImage : {false, true}) {
+        QList<QByteArray> pngs;
+        int closed = 0;
+        QPointer<CropWindow> window = new CropWindow(
+            1, withImage ? halves(200, 100) : QImage(), [&](const QByteArray& png) { pngs << png; },
+            [&] { ++closed; });
+        window->show();
+        window->zoomSlider()->setValue(window->zoomSlider()->maximum());
+        EXPECT_EQ(window->cropView()->zoom(), 4);
+        QTest::mouseClick(window->useButton(), Qt::LeftButton);
+        if (!withImage) {
+            // Nothing to crop: it says so and stays open until closed.
+            EXPECT_EQ(window->status(), IconPickerIntl::chooseAnImageFirst());
+            EXPECT_TRUE(window->isVisible());
+            window->close();
+        }
+        EXPECT_TRUE(waitUntil([&] { return window.isNull(); }));
+        EXPECT_EQ(closed, 1);
+        ASSERT_EQ(pngs.size(), withImage ? 1 : 0);
+        if (withImage) {
+            EXPECT_EQ(decoded(pngs[0]).size(), QSize(1024, 1024));
+        }
+    }
 }
