@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTimer>
@@ -132,6 +133,9 @@ void IconPicker::build() {
                            Qt::WindowMinimizeButtonHint);
     window->resize(1010, 640);
     window->installEventFilter(this);
+    // Esc closes the picker like the window's close button: nothing is chosen.
+    auto* cancel = new QShortcut(QKeySequence::Cancel, window);
+    connect(cancel, &QShortcut::activated, window, &QWidget::close);
 
     // No cookies, cache or storage outlive the picker.
     profile_ = new QWebEngineProfile;
