@@ -43,14 +43,15 @@ QByteArray resultsPage() {
 }
 
 struct Picker {
-    Picker() {
+    explicit Picker(const QString& searchPath = "/search") {
         site.serve("/search", {.body = resultsPage(), .contentType = "text/html"});
         for (const char* path : {"/a.png", "/b.png", "/late.png"}) {
             site.serve(QString::fromLatin1(path), 200, LoopbackSite::png(120, Qt::blue));
         }
         site.serve("/tiny.png", 200, LoopbackSite::png(16, Qt::red));
         site.serve("/never.png", {.silent = true});
-        picker.setSearchBase(site.url("/search"));
+        picker.setSearchBase(searchPath.isEmpty() ? QUrl("http://127.0.0.1:9/")
+                                                  : site.url(searchPath));
         BoundedDownload::Settings slow;
         slow.timeout = std::chrono::seconds(1);
         picker.setDownloadSettings(slow);
@@ -156,7 +157,12 @@ TEST(IconPicker, UseThisCropNeedsAnImageAndClosingCancelsTheDownload) {
         EXPECT_EQ(p.closed, std::vector<bool>{true});
         EXPECT_FALSE(p.picker.window()->isVisible());
     }
-    Picker p;
+    // A search engine that cannot be reached says so; the window stays for a local image.
+    Picker p("");
+    EXPECT_TRUE(waitUntil([&] {
+        return p.picker.status() == IconPickerIntl::searchUnavailableTryAgainOrChoose();
+    })) << p.picker.status();
+    EXPECT_FALSE(p.picker.isAwaitingResults());
     p.picker.selectResult(p.site.url("/never.png").toString());
     p.picker.close();
     EXPECT_FALSE(p.picker.isDownloading());
