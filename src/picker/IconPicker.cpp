@@ -178,6 +178,7 @@ void IconPicker::build() {
     searchRow->addWidget(query_, 1);
     searchRow->addWidget(searchButton);
     auto* left = new QVBoxLayout;
+    left->setSpacing(12);
     left->addLayout(searchRow);
     left->addWidget(browser_);
 
