@@ -253,7 +253,8 @@ int main(int argc, char* argv[]) {
     // With a display: the tray icon with its menu, and the configuration window. Message boxes
     // closing must not end the program, which lives on in the tray.
     std::unique_ptr<TrayIcon> tray;
-    std::unique_ptr<ConfigurationWindow> window;
+    std::unique_ptr<ConfigurationWindow> window;  // built when first shown
+    bool windowed = false;
     std::vector<std::unique_ptr<VirtualPadWindow>> virtualPadWindows;
     if (qobject_cast<QApplication*>(app.get())) {
         QApplication::setQuitOnLastWindowClosed(false);
@@ -264,6 +265,7 @@ int main(int argc, char* argv[]) {
                          &QuorvelApplication::requestConfiguration);
         // Without a tray to bring it back, a hidden window could never be opened.
         const bool inTray = tray->show();
+        windowed = true;
         window =
             ConfigurationWindow::launch(*application.store(), parser.isSet(background) && inTray);
         if (application.virtualPads()) {
@@ -279,9 +281,15 @@ int main(int argc, char* argv[]) {
     }
     // A second start, a launcher, the tray menu or an opened bundle asks for the window; without
     // a display there is only the log to tell.
-    if (window) {
-        QObject::connect(&application, &QuorvelApplication::configurationRequested, window.get(),
-                         &ConfigurationWindow::bringToFront);
+    if (windowed) {
+        QObject::connect(&application, &QuorvelApplication::configurationRequested, &application,
+                         [&window, &application] {
+                             if (!window) {
+                                 window =
+                                     std::make_unique<ConfigurationWindow>(*application.store());
+                             }
+                             window->bringToFront();
+                         });
     } else {
         QObject::connect(&application, &QuorvelApplication::configurationRequested, &application,
                          [] { logLine("Quorvel Zodovuvur configuration requested"); });

@@ -249,12 +249,13 @@ void ConfigurationWindow::handDialogs() {
 
 std::unique_ptr<ConfigurationWindow> ConfigurationWindow::launch(DeviceStore& store,
                                                                  bool background) {
-    auto window = std::make_unique<ConfigurationWindow>(store);
-    if (!background) {
-        window->bringToFront();
-    }
     logLine("Quorvel Zodovuvur startup: configuration window %s",
             background ? "hidden" : "visible");
+    if (background) {
+        return nullptr;
+    }
+    auto window = std::make_unique<ConfigurationWindow>(store);
+    window->bringToFront();
     return window;
 }
 

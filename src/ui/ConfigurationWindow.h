@@ -59,7 +59,9 @@ public:
     explicit ConfigurationWindow(DeviceStore& store, QWidget* parent = nullptr);
     ~ConfigurationWindow() override;
 
-    // Builds the window at start-up and shows it unless `background`; logs which.
+    // The window at start-up, shown; none in the `background`, where it is built on the first
+    // request instead (until then an all-day process would carry some megabytes of widgets
+    // nobody looks at). Logs which.
     static std::unique_ptr<ConfigurationWindow> launch(DeviceStore& store, bool background);
     // Shows the window in front (the tray's "configure" item, a second start).
     void bringToFront();

@@ -282,8 +282,8 @@ TEST(ConfigurationWindow, LaunchShowsItUnlessInTheBackground) {
     ModelHarness harness;
     for (const bool background : {false, true}) {
         LogCapture log;
-        EXPECT_EQ(ConfigurationWindow::launch(harness.store(), background)->isVisible(),
-                  !background);
+        const auto window = ConfigurationWindow::launch(harness.store(), background);
+        EXPECT_EQ(window && window->isVisible(), !background);
         EXPECT_TRUE(
             log.contains(QStringLiteral("Quorvel Zodovuvur startup: configuration window ") +
                          (background ? "hidden" : "visible")));
