@@ -186,11 +186,7 @@ void IconPicker::build() {
     crop_->setAccessibleName(IconPickerIntl::selectAnImageToCrop());
     auto* hint =
         new QLabel(QCoreApplication::translate("IconPicker", "Drag to position the crop."), window);
-    zoomSlider_ = new QSlider(Qt::Horizontal, window);
-    zoomSlider_->setRange(100, 400);
-    zoomSlider_->setValue(100);
-    zoomSlider_->setAccessibleName(QStringLiteral("Zoom"));
-    connect(zoomSlider_, &QSlider::valueChanged, this, &IconPicker::zoomChanged);
+    zoomSlider_ = crop_->makeZoomSlider(window);
     auto* use = new QPushButton(IconPickerIntl::useThisCrop(), window);
     use->setDefault(false);
     connect(use, &QPushButton::clicked, this, &IconPicker::useCrop);
@@ -422,8 +418,7 @@ void IconPicker::showImageBytes(const QByteArray& data) {
 }
 
 void IconPicker::showImage(const QImage& image) {
-    crop_->setImage(image);
-    zoomSlider_->setValue(100);
+    crop_->setImage(image);  // the zoom slider returns to 1 with it
     setStatus(IconPickerIntl::dragAndZoomThenUseThis());
 }
 
@@ -449,10 +444,6 @@ void IconPicker::chooseLocal() {
     } catch (const std::exception& error) {
         setStatus(failureText(error));
     }
-}
-
-void IconPicker::zoomChanged(int value) {
-    crop_->setZoom(value / 100.0);
 }
 
 void IconPicker::useCrop() {

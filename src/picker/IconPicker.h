@@ -65,7 +65,6 @@ public:
     // The actions of the window's controls.
     void searchImages();
     void chooseLocal();
-    void zoomChanged(int value);
     void useCrop();
 
     // What the web content posts: the collector's results, and a result the user clicked.

@@ -10,13 +10,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <cmath>
-
-namespace {
-// The slider works in hundredths of the zoom factor.
-constexpr int sliderScale = 100;
-}  // namespace
-
 CropWindow::CropWindow(double aspectRatio, const QImage& image, Completion completion,
                        std::function<void()> closed, QWidget* parent)
     : QWidget(parent, Qt::Window), completion_(std::move(completion)), closed_(std::move(closed)) {
@@ -30,15 +23,8 @@ CropWindow::CropWindow(double aspectRatio, const QImage& image, Completion compl
     hint->setAlignment(Qt::AlignHCenter);
     layout->addWidget(hint);
 
-    zoomSlider_ = new QSlider(Qt::Horizontal, this);
-    zoomSlider_->setRange(int(SquareCropView::minimumZoom * sliderScale),
-                          int(SquareCropView::maximumZoom * sliderScale));
-    zoomSlider_->setValue(int(SquareCropView::minimumZoom * sliderScale));
-    zoomSlider_->setAccessibleName(QStringLiteral("Zoom"));
-    zoomSlider_->setToolTip(QStringLiteral("Zoom"));
+    zoomSlider_ = crop_->makeZoomSlider(this);
     layout->addWidget(zoomSlider_);
-    connect(zoomSlider_, &QSlider::valueChanged, this,
-            [this](int value) { crop_->setZoom(double(value) / sliderScale); });
 
     use_ = new QPushButton(IconPickerIntl::useThisCrop(), this);
     use_->setDefault(true);

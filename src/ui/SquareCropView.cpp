@@ -3,9 +3,15 @@
 #include <QBuffer>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSlider>
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+// The zoom slider works in hundredths of the zoom factor.
+constexpr int sliderScale = 100;
+}  // namespace
 
 SquareCropView::SquareCropView(double aspectRatio, QWidget* parent) : QWidget(parent) {
     setAspectRatio(aspectRatio);
@@ -28,8 +34,23 @@ void SquareCropView::setImage(const QImage& image) {
     }
     zoom_ = 1;
     offset_ = {};
+    if (zoomSlider_) {
+        zoomSlider_->setValue(int(minimumZoom * sliderScale));
+    }
     constrain();
     update();
+}
+
+QSlider* SquareCropView::makeZoomSlider(QWidget* parent) {
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setRange(int(minimumZoom * sliderScale), int(maximumZoom * sliderScale));
+    slider->setValue(int(zoom_ * sliderScale));
+    slider->setAccessibleName(QStringLiteral("Zoom"));
+    slider->setToolTip(QStringLiteral("Zoom"));
+    connect(slider, &QSlider::valueChanged, this,
+            [this](int value) { setZoom(double(value) / sliderScale); });
+    zoomSlider_ = slider;
+    return slider;
 }
 
 void SquareCropView::setZoom(double zoom) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QPointF>
+#include <QPointer>
 #include <QRectF>
 #include <QWidget>
 
@@ -11,6 +12,8 @@
 // Shows an image filling a view of the wanted shape (width / height = aspect ratio) and lets the
 // user zoom (1 to 4) and drag it; the image always covers the whole view. `png()` renders what
 // the view shows at 1024 pixels wide. Main thread.
+class QSlider;
+
 class SquareCropView : public QWidget {
     Q_OBJECT
 
@@ -28,6 +31,10 @@ public:
     // Shows `image` (a null image empties the view) at zoom 1, centred.
     void setImage(const QImage& image);
     bool hasImage() const { return image_.has_value(); }
+
+    // A horizontal slider for the zoom (in hundredths) that sets this view's zoom; it returns to
+    // 1 whenever a new image is set.
+    QSlider* makeZoomSlider(QWidget* parent);
 
     // `zoom` is clamped to 1...4; the offset is constrained again.
     void setZoom(double zoom);
@@ -59,4 +66,5 @@ private:
     QPointF offset_;
     QPointF dragStart_;
     QPointF originalOffset_;
+    QPointer<QSlider> zoomSlider_;
 };
